@@ -1,0 +1,2 @@
+// Placeholder translation unit until the AVI writer lands.
+namespace vidorra {}

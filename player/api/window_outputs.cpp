@@ -208,13 +208,24 @@ bool WindowVideoOutput::CaptureBitmap(const char* pFileName) {
 
 std::unique_ptr<DeviceSoundOutput> DeviceSoundOutput::Create(uint32_t uPlayerId, NativeWindow hWnd,
                                                              const WaveFormat& format, int iBufferBytes, int iBlocks) {
+    return Create(std::make_unique<SdlSoundDevice>(), uPlayerId, hWnd, format, iBufferBytes, iBlocks);
+}
+
+std::unique_ptr<DeviceSoundOutput> DeviceSoundOutput::Create(std::unique_ptr<SoundDevice> device, uint32_t uPlayerId,
+                                                             NativeWindow hWnd, const WaveFormat& format,
+                                                             int iBufferBytes, int iBlocks) {
     QorWaveFormat wave;
     static_assert(sizeof wave == sizeof format, "both wave format records are 18 bytes");
     std::memcpy(&wave, &format, sizeof wave);
-    auto sound = std::make_unique<CSound>(std::make_unique<SdlSoundDevice>(), hWnd, wave,
-                                          static_cast<uint32_t>(iBufferBytes), iBlocks, uPlayerId);
+    auto sound = std::make_unique<CSound>(std::move(device), hWnd, wave, static_cast<uint32_t>(iBufferBytes), iBlocks,
+                                          uPlayerId);
     if (!sound->Create()) return nullptr;
-    return std::unique_ptr<DeviceSoundOutput>(new DeviceSoundOutput(std::move(sound)));
+    return std::unique_ptr<DeviceSoundOutput>(new DeviceSoundOutput(std::move(sound), format.nAvgBytesPerSec));
+}
+
+int DeviceSoundOutput::QueuedMilliseconds() const {
+    if (m_uBytesPerSecond == 0) return 0;
+    return static_cast<int>(uint64_t(m_pSound->QueuedBytes()) * 1000 / m_uBytesPerSecond);
 }
 
 bool DeviceSoundOutput::Write(const uint8_t* pPcm, uint32_t uLength) {

@@ -64,18 +64,27 @@ public:
     // Null when the sound device cannot be opened.
     static std::unique_ptr<DeviceSoundOutput> Create(uint32_t uPlayerId, NativeWindow hWnd, const WaveFormat& format,
                                                      int iBufferBytes, int iBlocks);
+    // The same over a given device (the null device in tests).
+    static std::unique_ptr<DeviceSoundOutput> Create(std::unique_ptr<SoundDevice> device, uint32_t uPlayerId,
+                                                     NativeWindow hWnd, const WaveFormat& format, int iBufferBytes,
+                                                     int iBlocks);
     bool Write(const uint8_t* pPcm, uint32_t uLength) override;
     void Play() override;
     void Pause() override;
     void Stop() override;
     void Reset() override;
+    // The device buffer's unplayed bytes are the sound still to be heard.
+    bool HasClock() const override { return m_uBytesPerSecond > 0; }
+    int QueuedMilliseconds() const override;
 
     void SetVolume(int iVolume);
     int GetVolume();
 
 private:
-    explicit DeviceSoundOutput(std::unique_ptr<CSound> sound) : m_pSound(std::move(sound)) {}
+    DeviceSoundOutput(std::unique_ptr<CSound> sound, uint32_t uBytesPerSecond)
+        : m_pSound(std::move(sound)), m_uBytesPerSecond(uBytesPerSecond) {}
     std::unique_ptr<CSound> m_pSound;
+    const uint32_t m_uBytesPerSecond;
 };
 
 // Window outputs for a player with a window, headless ones otherwise.

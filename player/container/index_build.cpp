@@ -33,13 +33,28 @@ void Pause(std::chrono::milliseconds duration) {
 
 void SetIndexBuildPauses(bool bEnabled) { g_indexPausesEnabled = bEnabled; }
 
+bool CMpegParser::HeaderStartsAt(CFileController* pController, int64_t iPosition) {
+    uint8_t start[kHeaderLengthOffset + 4] = {};
+    int got = 0;
+    if (pController->Seek(iPosition, 0) != iPosition || !pController->Read(start, int(sizeof(start)), &got) ||
+        got != int(sizeof(start))) {
+        return false;
+    }
+    return ReadLe32(start) == m_uHeaderStartCode && ReadLe32(start + kHeaderLengthOffset) == uint32_t(m_iHeaderLength);
+}
+
 void CMpegParser::AppendSentinelAndFinish() {
     IndexEntry sentinel;
     sentinel.uTime = m_pFileInfo->uLastFrameTime + uint32_t(m_pFileInfo->iFrameDuration);
     sentinel.uPosition = uint32_t(m_pFileInfo->iFileSize);
     sentinel.uLength = 0;
     m_pFileInfo->indexTable.push_back(sentinel);
-    m_pFileInfo->headerPositions.push_back(uint32_t(m_pFileInfo->iHeaderPosition));
+    // Seeking looks for the last header at or before a position, so the list
+    // stays ascending and lists each header once.
+    std::vector<uint32_t>& headers = m_pFileInfo->headerPositions;
+    headers.push_back(uint32_t(m_pFileInfo->iHeaderPosition));
+    std::sort(headers.begin(), headers.end());
+    headers.erase(std::unique(headers.begin(), headers.end()), headers.end());
     if (m_pFileInfo->bCreateSideFile) WriteIndexToIndexFile();
     m_pFileInfo->bIndexReady = true;
 }
@@ -83,6 +98,12 @@ bool CMpegParser::CreateMpegFileIndexTableWithEx() {
             return false;
         }
         int found = int(frame - buffer.get());
+        // A recorder that restarts writes a new header right before its first
+        // key frame; the links jump over it, so it is looked for there.
+        const int64_t headerBefore = position + found - m_iHeaderLength;
+        if (headerBefore > m_pFileInfo->iHeaderPosition && HeaderStartsAt(&controller, headerBefore)) {
+            m_pFileInfo->headerPositions.push_back(uint32_t(headerBefore));
+        }
         IndexEntry entry;
         entry.uTime = TimeStampOf(frame);
         entry.uPosition = uint32_t(position + found);
@@ -118,7 +139,6 @@ bool CMpegParser::CreateMpegFileIndexTableWithEx() {
         }
     }
     m_pFileInfo->indexTable = std::move(entries);
-    std::reverse(m_pFileInfo->headerPositions.begin(), m_pFileInfo->headerPositions.end());
     AppendSentinelAndFinish();
     return true;
 }

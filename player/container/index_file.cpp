@@ -79,6 +79,10 @@ bool ParseIndexRecords(const uint8_t* pData, int64_t iSize, const IndexRecordLim
         entries.clear();
         headers.clear();
     }
+    // Seeking looks for the last header at or before a position; streams
+    // written by older builds may list them out of order or twice.
+    std::sort(headers.begin(), headers.end());
+    headers.erase(std::unique(headers.begin(), headers.end()), headers.end());
     if (pEntries != nullptr) *pEntries = std::move(entries);
     if (pHeaderPositions != nullptr) *pHeaderPositions = std::move(headers);
     return ok;

@@ -129,6 +129,8 @@ protected:
     bool StopRequested() const { return m_bStop.load(std::memory_order_relaxed); }
     IndexRecordLimits RecordLimits() const;
     void AppendSentinelAndFinish();
+    // True when a file header of this family begins at iPosition.
+    bool HeaderStartsAt(CFileController* pController, int64_t iPosition);
     // Forward search with a precise resume offset: where scanning should go
     // on (may lie past the buffer end after jumping over a frame).
     const uint8_t* SearchForwardResume(const uint8_t* pBuffer, int iLength, int* pType, int64_t* pResume);

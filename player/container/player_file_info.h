@@ -58,9 +58,10 @@ struct PlayerFileInfo {
     int64_t iLastKeyFramePosition = 0;
     uint32_t uTrailerValue = 0;
 
-    // Video and audio decoder facts.
-    int iFrameRate = 25;
-    int iFrameDuration = 40;        // ms, 1000 / frame rate
+    // Video and audio decoder facts. The video thread publishes the frame
+    // rate while the index thread may be reading the duration.
+    std::atomic<int> iFrameRate{25};
+    std::atomic<int> iFrameDuration{40};  // ms, 1000 / frame rate
     int iAudioKind = 0;             // 0 G.726, 2 G.711, 4 MPEG audio
 
     // Key-frame index.

@@ -9,6 +9,7 @@
 // engine must not run them while DecodeVideoVOP is running.
 #pragma once
 
+#include <cstdint>
 #include <deque>
 
 #include "player/decoding/decode_frame.h"
@@ -34,10 +35,26 @@ public:
     virtual void SetBrightness(int iValue) = 0;
     virtual void SetContrast(int iValue) = 0;
     virtual void SetSaturation(int iValue) = 0;
+    // The hardware decoder card path. The software adapters keep the pictures
+    // on the computer's screen and have no card, so they give fixed answers;
+    // the library interface forwards the output and DSP calls here.
+    virtual bool EnableVideoPCOutput(bool /*bEnable*/) { return true; }
+    virtual bool EnableAudioPCOutput(bool /*bEnable*/) { return false; }
+    virtual bool EnableVideoTVAnalogOutput(bool /*bEnable*/) { return false; }
+    virtual bool IsVideoPCOutputOn() const { return true; }
+    virtual bool EnableAudioTVAnalogOutput(bool /*bEnable*/) { return false; }
+    virtual bool IsAudioTVAnalogOutputOn() const { return false; }
+    virtual bool DspTest(int /*iTest*/) { return false; }
+    virtual void ResetHardwareAudio() {}
+    virtual void SetHardwareAudioVolume(int /*iVolume*/) {}
+    virtual bool WriteHardwareAudio(const uint8_t* /*pData*/, int /*iLength*/) { return false; }
+    virtual bool IsSoftwareDecoder() const { return true; }
     virtual bool RefreshQualityAndPostFilter() { return true; }
     virtual bool SetPostFilterLevel(int iLevel) = 0;
     // Picks the output mode for the current display area.
     virtual bool ChooseOutputMode() { return true; }
+    // The display changed (mode or monitor); nothing to redo in software.
+    virtual void OnDisplayChanged() {}
 
     // The area the pictures are shown in and the full screen's size; the
     // automatic quality, post filter and output mode depend on them. 0 x 0

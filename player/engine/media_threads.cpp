@@ -44,6 +44,10 @@ void CMpegPlayer::VideoThreadBody() {
             continue;
         }
         if (state == kStateStepWait || state == kStateStepsExhausted) {
+            if (m_bStepWanted.load()) {
+                AnswerStreamStep();
+                continue;
+            }
             SleepUnlessStopping(10);
             if (++round % 10 == 0 && m_pVideoPlayer) m_pVideoPlayer->Redraw();
             continue;
@@ -116,7 +120,36 @@ void CMpegPlayer::VideoThreadBody() {
         PaceVideo();
         if (m_bSeeking.load() || m_bStop.load()) continue;
         PresentPicture(info, *frame);
+        // The picture held while the step was asked for is the step's picture.
+        if (m_bStepWanted.load() && m_iState.load() == kStateStepWait) FinishStreamStep(true);
     }
+}
+
+void CMpegPlayer::AnswerStreamStep() {
+    while (!m_bStop.load() && !m_bSeeking.load()) {
+        // Start-up buffering does not apply: a step shows whatever is queued.
+        FramePtr frame = m_pAVSyncController->TakePicture(true);
+        if (!frame) {
+            m_iState.store(kStateStepsExhausted);
+            FinishStreamStep(false);
+            return;
+        }
+        if (frame->iType == kFrameFileHeader) {
+            HandleHeaderUnit(*frame);
+            continue;
+        }
+        if (m_bNeedKeyPicture.load() && frame->iType != kFrameKey) continue;
+        VideoDecodeFrameInfo info{};
+        if (!DecodePicture(*frame, &info)) continue;
+        PresentPicture(info, *frame);
+        FinishStreamStep(true);
+        return;
+    }
+}
+
+void CMpegPlayer::FinishStreamStep(bool bShown) {
+    m_bStepWanted.store(false);
+    m_iStepAnswer.store(bShown ? 1 : 0);
 }
 
 void CMpegPlayer::HandleHeaderUnit(const FrameRecord& frame) {
@@ -234,6 +267,7 @@ void CMpegPlayer::PaceVideo() {
     while (waited < timeout) {
         if (m_bStop.load() || m_bSeeking.load()) return;
         if (m_iState.load() != kStatePlaying) {
+            if (m_bStepWanted.load() && m_iState.load() == kStateStepWait) return;
             SleepUnlessStopping(5);
             continue;
         }

@@ -447,6 +447,12 @@ bool CMpegPlayer::GetPictureSize(int* pWidth, int* pHeight) const {
     return true;
 }
 
+bool CMpegPlayer::FillParserFileInfoWords(uint32_t* pWords) {
+    if (!m_pMpegParser || pWords == nullptr) return false;
+    m_pMpegParser->FillFileInfoWords(pWords);
+    return true;
+}
+
 bool CMpegPlayer::GetAudioWaveOutInfo(WaveFormat* pFormat) const {
     if (!m_pAudioDecoder || pFormat == nullptr) return false;
     *pFormat = m_pAudioDecoder->GetOutputFormat();

@@ -161,6 +161,9 @@ public:
     // The second time value of the last picture shown: the parser's stamp on
     // a key picture, counted on by one for each picture after it.
     uint32_t SecondTime() const { return m_uSecondTime.load(); }
+    // Lets the open file's parser write its own words of a FileInfo record
+    // (pWords: at least six 32-bit words); false when no parser is open.
+    bool FillParserFileInfoWords(uint32_t* pWords);
     bool EndOfFile() const { return m_bEndOfFile.load(); }
 
     // --- Stream input ---
@@ -220,6 +223,7 @@ private:
     bool ScanningSeekBody(int iPlayTime);
     bool InitBody(const EngineInitParams& params);
     bool StepPlayBody(bool bForward);
+    bool StreamStepForward();
 
     // Construction and teardown (mpeg_player.cpp).
     int DetectFamily(const EngineInitParams& params);
@@ -251,6 +255,9 @@ private:
     void NotifyEndOfFile();
     void HandleHeaderUnit(const FrameRecord& frame);
     void PaceVideo();
+    // Video thread: carries out a stream-mode step asked for by StepPlay.
+    void AnswerStreamStep();
+    void FinishStreamStep(bool bShown);
     bool HoldAudioForCallback(uint32_t uTime);
     bool AudioIsLate(uint32_t uTime);
 
@@ -377,6 +384,10 @@ private:
     std::atomic<bool> m_bNeedKeyPicture{true};    // video thread: skip pictures until a key picture
     std::atomic<bool> m_bNewHeaderPending{false}; // the next picture follows a changed header
     std::atomic<bool> m_bSoundStopped{false};     // audio thread: stopped for lateness
+    // A stream-mode step is done by the video thread, which owns the decoder
+    // and may already hold the next picture; the caller waits for its answer.
+    std::atomic<bool> m_bStepWanted{false};
+    std::atomic<int> m_iStepAnswer{-1};           // -1 pending, 0 nothing left, 1 shown
     std::atomic<uint32_t> m_uAudioClock{0};         // end time of the sound written to the device
     std::atomic<bool> m_bAudioClockValid{false};
     std::atomic<int64_t> m_iLastInputMs{0};       // stream: time of the last write

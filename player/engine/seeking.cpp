@@ -458,6 +458,11 @@ bool CMpegPlayer::StepPlay(bool bForward) {
 }
 
 bool CMpegPlayer::StepPlayBody(bool bForward) {
+    if (m_iOpenMode.load() == kOpenStream) {
+        // A stream cannot go back, and steps only with remote file play.
+        if (!bForward || !m_bRemoteFilePlay.load()) return false;
+        return StreamStepForward();
+    }
     if (m_iOpenMode.load() != kOpenFile) return false;
     if (m_pAudioPlayer) m_pAudioPlayer->Pause();
     std::lock_guard<std::mutex> seekGuard(m_seekLock);
@@ -492,6 +497,23 @@ bool CMpegPlayer::StepPlayBody(bool bForward) {
     }
     EndQuiesce();
     return ok;
+}
+
+bool CMpegPlayer::StreamStepForward() {
+    if (m_pAudioPlayer) m_pAudioPlayer->Pause();
+    std::lock_guard<std::mutex> seekGuard(m_seekLock);
+    if (!m_videoThread.joinable() || !m_pAVSyncController) return false;
+    m_iStepAnswer.store(-1);
+    m_iState.store(kStateStepWait);
+    m_bStepWanted.store(true);
+    // One picture takes a few milliseconds to decode; the limit only keeps a
+    // caller from hanging on a thread that is parked for a reset.
+    constexpr int kStepWaitMs = 2000;
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(kStepWaitMs);
+    while (m_iStepAnswer.load() < 0 && !m_bStop.load() && std::chrono::steady_clock::now() < deadline)
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    m_bStepWanted.store(false);
+    return m_iStepAnswer.load() == 1;
 }
 
 bool CMpegPlayer::RepositionAfterSteps() {

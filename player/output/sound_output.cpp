@@ -277,6 +277,25 @@ uint32_t CSound::Write(const uint8_t* pData, uint32_t uSize, uint32_t uTimeStamp
     return taken;
 }
 
+uint32_t CSound::QueuedBytes() {
+    std::lock_guard<std::mutex> lock(m_lock);
+    if (m_fpAudioDisplayCallBack || !m_pDSoundBuffer || m_blockStates.empty() || m_uBufferSize == 0) return 0;
+    freePlayedBlocks();
+    const uint32_t blockStart = static_cast<uint32_t>(m_iBlockIndex) * m_uBlockSize;
+    const uint32_t write = blockStart + m_uWriteOffset;
+    const uint32_t play = m_pDSoundBuffer->PlayPosition() % m_uBufferSize;
+    const bool anyUsed = std::find(m_blockStates.begin(), m_blockStates.end(), kBlockUsed) != m_blockStates.end();
+    if (!anyUsed) {
+        // Only the block being filled holds sound; once play has passed the
+        // write position the device replays old bytes and nothing is queued.
+        return play >= blockStart && play < write ? write - play : (play < blockStart ? m_uWriteOffset : 0);
+    }
+    // Play is inside the filled blocks; meeting the write position there
+    // means the whole buffer is waiting.
+    const uint32_t ahead = (write + m_uBufferSize - play) % m_uBufferSize;
+    return ahead == 0 ? m_uBufferSize : ahead;
+}
+
 bool CSound::IsStopped() const {
     std::lock_guard<std::mutex> lock(m_lock);
     return m_bStopped;

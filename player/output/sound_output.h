@@ -51,6 +51,11 @@ public:
 
     void SetAudioDecodeCallBack(AudioDecodeCallBack fpCallBack, uint32_t uUserValue);
 
+    // Bytes written to the device buffer and not yet played: the sound still
+    // to be heard, which keeps pictures on the sound clock. 0 while the sound
+    // goes to the callback.
+    uint32_t QueuedBytes();
+
     std::vector<uint32_t> NotificationOffsets() const;
     bool IsStopped() const;
     bool IsMuted() const;

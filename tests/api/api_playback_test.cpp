@@ -346,6 +346,37 @@ TEST_F(ApiPlayback, StreamModeRefusesFileOnlyControlsAndIgnoresOutOfRangeBufferi
     QORPLAYER_StreamEnableRemoteFilePlay(player.Id(), 0);
 }
 
+TEST_F(ApiPlayback, RemoteFilePlayStepsAStreamAndFileInfoFollowsTheShownPicture) {
+    recgen::Options options;
+    options.frameCount = 30;
+    recgen::Recording recording;
+    const std::vector<uint8_t> bytes = ReadAll(WriteGenerated(m_dir, "steps.mpg", options, &recording));
+    PlayerGuard player;
+    ASSERT_TRUE(player.Valid());
+    ASSERT_EQ(QORPLAYER_RegisterVideoDecodeCallBack(player.Id(), OnPicture, 5), 0);
+    ASSERT_EQ(QORPLAYER_StreamOpen(player.Id(), bytes.data(), 1024, 0), 1);
+    QORPLAYER_StreamEnableRemoteFilePlay(player.Id(), 1);
+    ASSERT_EQ(QORPLAYER_Pause(player.Id()), 1);
+    const int32_t length = int32_t(bytes.size() - 1024);
+    ASSERT_EQ(QORPLAYER_StreamWriteToBuf(player.Id(), bytes.data() + 1024, length, 0, 0, 0), length);
+    ASSERT_TRUE(WaitFor([&] { return QORPLAYER_StreamGetBufferedFrames(player.Id()) >= 10; }, 5000));
+
+    std::vector<uint32_t> pictureTimes;
+    for (const recgen::FrameRecord& frame : recording.frames)
+        if (frame.type == 0 || frame.type == 1) pictureTimes.push_back(frame.time);
+    for (int step = 0; step < 3; ++step) ASSERT_EQ(QORPLAYER_FileStepPlay(player.Id(), 1), 1) << step;
+    EXPECT_EQ(QORPLAYER_FileStepPlay(player.Id(), 0), 0) << "a stream cannot step back";
+    {
+        std::lock_guard<std::mutex> guard(m_received.lock);
+        EXPECT_EQ(m_received.pictureTimes, std::vector<uint32_t>(pictureTimes.begin(), pictureTimes.begin() + 3));
+    }
+    // Words 2 to 5 as the parser leaves them after word 3 took the frame
+    // rate; word 8 counts the pictures shown after the key picture.
+    const FileInfo info = QORPLAYER_GetFileInfo(player.Id());
+    const int32_t expected[9] = {8000, 1, 0, 25, 2, 0, 352, 288, 2};
+    for (int word = 0; word < 9; ++word) EXPECT_EQ(info.iWord[word], expected[word]) << "word " << word;
+}
+
 TEST_F(ApiPlayback, EndOfFileEventBecomesReadableOnceAtTheEnd) {
     recgen::Options options;
     options.frameCount = 25;

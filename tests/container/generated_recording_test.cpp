@@ -21,12 +21,15 @@ struct Expectation {
     int64_t lastFrame = -1;
     uint32_t lastTime = 0;
     std::vector<IndexEntry> index;
+    std::vector<uint32_t> headers;  // ascending
 };
 
 // What the parser must find, worked out from the generator's list of frames.
 Expectation Expect(const rg::Recording& rec, int frameDuration) {
     Expectation e;
+    e.headers.push_back(uint32_t(rec.headerPosition));
     for (const rg::FrameRecord& f : rec.frames) {
+        if (f.type == 6) e.headers.push_back(uint32_t(f.position));
         bool whole = f.position + int64_t(f.length) <= rec.fileSize;
         if (!whole || (f.type != 0 && f.type != 1)) continue;
         if (f.type == 0) {
@@ -86,9 +89,11 @@ protected:
         if (options.backLinks) {
             ASSERT_TRUE(parser.CreateMpegFileIndexTableWithEx());
             EXPECT_EQ(info.indexTable, e.index);
+            EXPECT_EQ(info.headerPositions, e.headers);
         }
         ASSERT_TRUE(parser.CreateMpegFileIndexTable());
         EXPECT_EQ(info.indexTable, e.index);
+        EXPECT_EQ(info.headerPositions, e.headers);
         // The forward scan wrote the side file; a second player loads it.
         PlayerFileInfo loaded;
         loaded.iFrameDuration = duration;
@@ -96,6 +101,7 @@ protected:
         ASSERT_TRUE(reader.Init(path.c_str(), false));
         ASSERT_TRUE(reader.GetIndexFromIndexFile());
         EXPECT_EQ(loaded.indexTable, e.index);
+        EXPECT_EQ(loaded.headerPositions, e.headers);
     }
 
     TempFolder dir;

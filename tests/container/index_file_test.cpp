@@ -76,6 +76,19 @@ TEST(IndexFile, RecordStreamChecks) {
     }
 }
 
+TEST(IndexFile, HeaderPositionsComeBackAscendingAndOnce) {
+    IndexRecordLimits limits;
+    limits.iFileSize = 100000;
+    limits.iLastTimeLimit = 9000;
+    // Seeking wants the last header at or before a position.
+    auto stream =
+        Join({HeaderRecord(50000), Entry(0, 0, 100), HeaderRecord(0), HeaderRecord(50000), HeaderRecord(7000)});
+    std::vector<IndexEntry> entries;
+    std::vector<uint32_t> headers;
+    ASSERT_TRUE(ParseIndexRecords(stream.data(), int64_t(stream.size()), limits, &entries, &headers));
+    EXPECT_EQ(headers, (std::vector<uint32_t>{0, 7000, 50000}));
+}
+
 class IndexFileOnDisk : public ::testing::Test {
 protected:
     void SetUp() override {

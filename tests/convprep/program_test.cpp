@@ -84,5 +84,23 @@ TEST(CommandLineProgram, ConvertsIntoANewOutputDirectory) {
     EXPECT_GT(std::filesystem::file_size(dir / "out/cam 1.day.avi"), 0u);
 }
 
+// On a terminal the progress line is redrawn in place; the player library's
+// own debug lines must clear it first instead of running on after it.
+TEST(CommandLineProgram, LibraryLinesClearTheProgressLineOnATerminal) {
+    if (std::system("command -v script >/dev/null 2>&1") != 0) GTEST_SKIP() << "script(1) is needed for a terminal";
+    TempDir dir;
+    const std::string source = dir.WriteFile("notes.mpg", std::string(4096, 'x'));
+    const std::string shown = dir / "terminal.txt";
+    const std::string command = "script -q -e -c '" + std::string(VIDORRA_PROGRAM) + " :i " + source +
+                                "' /dev/null >" + shown + " 2>&1 </dev/null";
+    std::system(command.c_str());
+    const std::string text = ReadAll(shown);
+    const std::string libraryLine = "[QOR]parse mpeg file type error!";
+    const size_t at = text.find(libraryLine);
+    ASSERT_NE(at, std::string::npos) << text;
+    ASSERT_GT(at, 0u);
+    EXPECT_EQ(text[at - 1], '\r') << text;
+}
+
 }  // namespace
 }  // namespace vidorra

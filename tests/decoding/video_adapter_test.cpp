@@ -3,8 +3,12 @@
 // refusal of bad results.
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <functional>
 #include <stdexcept>
 #include <string>
+#include <thread>
+#include <utility>
 #include <vector>
 
 #include "platform/debug_output.h"
@@ -195,6 +199,29 @@ TEST_F(VideoDecoderMarlin, VideoDecoderPublishesDecoderFrameRateAndModel) {
     EXPECT_FALSE(wrongFamily.Initialize());
 }
 
+// The index thread reads the frame duration while the video thread
+// publishes the decoder's rate; a thread checker sees any unguarded access.
+TEST_F(VideoDecoderMarlin, FrameDurationCanBeReadWhileTheDecoderPublishesIt) {
+    m_info.iWidth = 352;
+    m_info.iHeight = 288;
+    qor::CVideoDecoderMarlin adapter(&m_info, &m_components);
+    std::atomic<bool> done{false};
+    std::atomic<int> odd{0};
+    std::thread indexThread([&] {
+        while (!done) {
+            const int duration = m_info.iFrameDuration;
+            if (duration != 40 && duration != 33) ++odd;
+        }
+    });
+    for (int i = 0; i < 200; ++i) {
+        if (!adapter.Initialize()) ++odd;
+    }
+    done = true;
+    indexThread.join();
+    EXPECT_EQ(odd.load(), 0);
+    EXPECT_EQ(m_info.iFrameDuration, 33);
+}
+
 TEST_F(VideoDecoderMarlin, VideoDecoderRecreatesDecoderOnNewFileHeader) {
     m_info.iWidth = 352;
     m_info.iHeight = 288;
@@ -363,6 +390,56 @@ TEST(VideoDecoder, OspreyRefusesByteCountBeyondTheData) {
     EXPECT_FALSE(adapter.DecodeVideoVOP(&frame));
     EXPECT_EQ(frame.picture.pY, nullptr);
     osprey = nullptr;
+}
+
+// Without a decoder card every adapter answers the card path the same way,
+// whatever it is asked, and changes nothing.
+TEST(VideoDecoder, HardwareCardPathGivesFixedAnswers) {
+    constexpr int kNothing = -1;
+    const uint8_t audio[4] = {1, 2, 3, 4};
+    struct Case {
+        const char* name;
+        std::function<int(qor::CVideoDecoder&, bool)> call;
+        int expected;
+    } cases[] = {
+        {"EnableVideoPCOutput", [](qor::CVideoDecoder& d, bool on) { return int(d.EnableVideoPCOutput(on)); }, 1},
+        {"EnableAudioPCOutput", [](qor::CVideoDecoder& d, bool on) { return int(d.EnableAudioPCOutput(on)); }, 0},
+        {"EnableVideoTVAnalogOutput",
+         [](qor::CVideoDecoder& d, bool on) { return int(d.EnableVideoTVAnalogOutput(on)); }, 0},
+        {"IsVideoPCOutputOn", [](qor::CVideoDecoder& d, bool) { return int(d.IsVideoPCOutputOn()); }, 1},
+        {"EnableAudioTVAnalogOutput",
+         [](qor::CVideoDecoder& d, bool on) { return int(d.EnableAudioTVAnalogOutput(on)); }, 0},
+        {"IsAudioTVAnalogOutputOn", [](qor::CVideoDecoder& d, bool) { return int(d.IsAudioTVAnalogOutputOn()); }, 0},
+        {"DspTest", [](qor::CVideoDecoder& d, bool on) { return int(d.DspTest(on ? 1 : 0)); }, 0},
+        {"ResetHardwareAudio", [](qor::CVideoDecoder& d, bool) { d.ResetHardwareAudio(); return kNothing; }, kNothing},
+        {"SetHardwareAudioVolume",
+         [](qor::CVideoDecoder& d, bool on) {
+             d.SetHardwareAudioVolume(on ? 100 : 0);
+             return kNothing;
+         },
+         kNothing},
+        {"WriteHardwareAudio",
+         [&audio](qor::CVideoDecoder& d, bool) { return int(d.WriteHardwareAudio(audio, 4)); }, 0},
+        {"IsSoftwareDecoder", [](qor::CVideoDecoder& d, bool) { return int(d.IsSoftwareDecoder()); }, 1},
+        {"OnDisplayChanged", [](qor::CVideoDecoder& d, bool) { d.OnDisplayChanged(); return kNothing; }, kNothing},
+    };
+    qor::DecoderComponents components;
+    qor::PlayerFileInfo info;
+    info.iWidth = 352;
+    info.iHeight = 288;
+    qor::CVideoDecoderMarlin marlin(&info, &components);
+    qor::CVideoDecoderOsprey osprey(&info, &components);
+    qor::CVideoDecoderYUV yuv(&info, &components);
+    const std::pair<const char*, qor::CVideoDecoder*> adapters[] = {
+        {"Marlin", &marlin}, {"Osprey", &osprey}, {"YUV", &yuv}};
+    for (const auto& [adapterName, adapter] : adapters) {
+        for (const Case& c : cases) {
+            for (bool on : {true, false, true}) {
+                EXPECT_EQ(c.call(*adapter, on), c.expected) << adapterName << " " << c.name << " " << on;
+            }
+        }
+        EXPECT_FALSE(adapter->IsHardwareDecoder()) << adapterName;
+    }
 }
 
 TEST(VideoDecoder, YuvPostFilterLevelRules) {

@@ -207,5 +207,53 @@ TEST(StreamInput, BufferedPicturesOfAnEndedStreamAreAllDelivered) {
     EXPECT_TRUE(test::WaitFor([&] { return seen.PictureCount() == 8; }, 5000)) << seen.PictureCount();
 }
 
+TEST(StreamInput, RemoteFilePlayStepsForwardThroughTheQueuedPictures) {
+    recgen::Recording info;
+    recgen::Options options = Small(recgen::Family::Marlin, 30);
+    options.audio = false;
+    const std::vector<uint8_t> bytes = test::MakeRecordingBytes(options, &info);
+    const uint32_t id = 9;
+    auto player = test::OpenStream(id, bytes);
+    ASSERT_NE(player, nullptr);
+    Collector& seen = Collector::For(id);
+    player->SetRemoteFilePlay(true);
+    // Nothing queued yet: the step finds no picture and the steps are exhausted.
+    EXPECT_FALSE(player->StepPlay(true));
+    EXPECT_EQ(player->State(), kStateStepsExhausted);
+    test::PushAll(*player, bytes);
+    ASSERT_TRUE(test::WaitFor([&] { return player->StreamGetBufferedFrames() >= 10; }, 5000));
+    EXPECT_EQ(seen.PictureCount(), 0u) << "pictures must wait for the steps";
+
+    const std::vector<uint32_t> pictures = Times(info, false);
+    for (size_t step = 0; step < 4; ++step) {
+        ASSERT_TRUE(player->StepPlay(true)) << step;
+        EXPECT_EQ(player->State(), kStateStepWait);
+        ASSERT_EQ(seen.PictureCount(), step + 1);
+        EXPECT_EQ(seen.Pictures().back().time, pictures[step]);
+        // A key picture starts the second time value, each picture after it counts on.
+        EXPECT_EQ(player->SecondTime(), uint32_t(step));
+    }
+    struct Refusal {
+        const char* name;
+        bool remote;
+        bool forward;
+    };
+    for (const Refusal& c : {Refusal{"backward with remote play", true, false},
+                             Refusal{"forward without remote play", false, true}}) {
+        player->SetRemoteFilePlay(c.remote);
+        EXPECT_FALSE(player->StepPlay(c.forward)) << c.name;
+    }
+    player->SetRemoteFilePlay(true);
+    std::this_thread::sleep_for(std::chrono::milliseconds(30));
+    EXPECT_EQ(seen.PictureCount(), 4u);
+
+    // Play goes on after the last picture stepped to; nothing is lost.
+    ASSERT_TRUE(player->Play());
+    ASSERT_TRUE(test::WaitFor([&] { return seen.PictureCount() == pictures.size(); }, 10000)) << seen.PictureCount();
+    std::vector<uint32_t> got;
+    for (const test::PictureSeen& picture : seen.Pictures()) got.push_back(picture.time);
+    EXPECT_EQ(got, pictures);
+}
+
 }  // namespace
 }  // namespace qor

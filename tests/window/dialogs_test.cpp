@@ -6,6 +6,7 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QTest>
+#include <cstdlib>
 
 #include "converter/app/window/about_dialog.h"
 #include "converter/app/window/cancel_dialog.h"
@@ -115,4 +116,17 @@ TEST(WindowText, PathInChineseBecomesQuestionMarks) {
     EXPECT_EQ(vidorra::WindowText("/home/rec/cam1.mpg", UiLanguage::Chinese), "???");
     EXPECT_EQ(vidorra::WindowText("/home/rec/cam1.mpg", UiLanguage::English), "/home/rec/cam1.mpg");
     EXPECT_EQ(vidorra::WindowText("converting", UiLanguage::Chinese), QString::fromUtf8("转换中..."));
+}
+
+TEST(WindowText, LanguageOverrideFromTheEnvironment) {
+    struct Case {
+        const char* value;
+        UiLanguage expected;
+    };
+    for (const Case& c : {Case{"zh", UiLanguage::Chinese}, Case{"zh_CN.UTF-8", UiLanguage::Chinese},
+                          Case{"en", UiLanguage::English}}) {
+        ::setenv("VIDORRA_LANG", c.value, 1);
+        EXPECT_EQ(vidorra::SystemUiLanguage(), c.expected) << c.value;
+    }
+    ::unsetenv("VIDORRA_LANG");
 }

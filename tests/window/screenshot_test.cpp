@@ -9,6 +9,9 @@
 #include <QTableWidget>
 #include <QTest>
 
+#include "converter/app/window/about_dialog.h"
+#include "converter/app/window/cancel_dialog.h"
+#include "converter/app/window/options_dialog.h"
 #include "window_test_support.h"
 
 using vidorra::MainWindow;
@@ -63,4 +66,26 @@ TEST(MainWindowScreenshot, EnglishWithThreeOutcomes) {
 TEST(MainWindowScreenshot, ChineseWithThreeOutcomes) {
     TakeScreenshot(UiLanguage::Chinese, "main_window_zh.png", QString::fromUtf8("成功"), QString::fromUtf8("失败"),
                    QString::fromUtf8("转换中..."));
+}
+
+TEST(MainWindowScreenshot, DialogsInBothLanguages) {
+    windowtest::EnsureApplication(windowtest::Platform::DisplayWhenAvailable);
+    QDir().mkpath(QOR_WINDOW_SCREENSHOT_DIR);
+    const QDir folder(QOR_WINDOW_SCREENSHOT_DIR);
+    for (const auto& [language, suffix] : {std::pair{UiLanguage::English, "en"}, std::pair{UiLanguage::Chinese, "zh"}}) {
+        vidorra::OptionsDialog options(language);
+        options.SetChoices(2, 0);
+        vidorra::CancelDialog cancel(language);
+        cancel.SetChoice(vidorra::CancelDialog::kCancelAllFiles);
+        vidorra::AboutDialog about(language);
+        const std::pair<QDialog*, QString> dialogs[] = {
+            {&options, "options"}, {&cancel, "cancel"}, {&about, "about"}};
+        for (const auto& [dialog, name] : dialogs) {
+            dialog->show();
+            ASSERT_TRUE(QTest::qWaitForWindowExposed(dialog));
+            const QString path = folder.filePath(QString("%1_dialog_%2.png").arg(name, suffix));
+            EXPECT_TRUE(dialog->grab().save(path)) << path.toStdString();
+            dialog->hide();
+        }
+    }
 }

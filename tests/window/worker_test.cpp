@@ -101,6 +101,9 @@ TEST_F(WorkerTest, ConvertsCheckedEntriesAndMarksEachOutcome) {
     const QString skipped = recordings.Small("skipped.mpg");
     const QString bad = recordings.NotARecording("bad.mpg");
     auto window = Make();
+    // A folder given with its trailing separator must not double it.
+    prompts.folders.push_back(recordings.OutputFolder() + "/");
+    window->OnPath();
     window->AddSourceFiles({good, skipped, bad});
     window->List()->item(1, MainWindow::kNumberColumn)->setCheckState(Qt::Unchecked);
     window->OnStart();
@@ -124,6 +127,19 @@ TEST_F(WorkerTest, ConvertsCheckedEntriesAndMarksEachOutcome) {
     EXPECT_TRUE(Enabled(*window, "pathButton"));
     EXPECT_FALSE(Enabled(*window, "pauseButton"));
     EXPECT_TRUE(prompts.messages.empty());
+}
+
+TEST_F(WorkerTest, UncheckingALaterEntryDuringTheBatchSkipsIt) {
+    const QStringList sources{recordings.Small("first.mpg"), recordings.Small("second.mpg")};
+    auto window = Make();
+    window->AddSourceFiles(sources);
+    window->OnStart();
+    ASSERT_TRUE(WaitForStatus(*window, 0, "converting"));
+    window->List()->item(1, MainWindow::kNumberColumn)->setCheckState(Qt::Unchecked);
+    ASSERT_TRUE(WaitForBatchEnd(*window));
+    EXPECT_EQ(CellText(*window, 0, MainWindow::kStatusColumn), "succeeded");
+    EXPECT_EQ(CellText(*window, 1, MainWindow::kStatusColumn), "");
+    EXPECT_FALSE(QFile::exists(Avi(sources[1])));
 }
 
 TEST_F(WorkerTest, CancelDuringTheSecondOfThreeEntries) {

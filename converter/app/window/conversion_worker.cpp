@@ -124,8 +124,10 @@ void ConversionWorker::RunBatch() {
 
     const bool completed = !m_control.exit.load() && !m_control.cancelAllFiles.load();
     if (completed) m_producedFrames.store(lastTotal);
-    m_listener.BatchEnded(completed);
+    // Cleared first: once the window shows the idle buttons, a new Start
+    // must find the worker ready for it.
     m_control.converting.store(false);
+    m_listener.BatchEnded(completed);
 }
 
 }  // namespace vidorra

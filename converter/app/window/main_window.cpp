@@ -114,6 +114,8 @@ void MainWindow::BuildControls() {
     m_list->setColumnWidth(kPathColumn, chinese ? 450 : 420);
     m_list->setColumnWidth(kMessageColumn, 200);
     m_list->verticalHeader()->hide();
+    m_list->verticalHeader()->setDefaultSectionSize(m_list->fontMetrics().height() + 8);
+    m_list->setWordWrap(false);
     m_list->setShowGrid(true);
     m_list->setSelectionBehavior(QAbstractItemView::SelectRows);
     m_list->setSelectionMode(QAbstractItemView::SingleSelection);

@@ -21,7 +21,7 @@ namespace {
 
 std::string WriteGenerated(const TempDir& dir, const std::string& name, const recgen::Options& options,
                            recgen::Recording* info = nullptr) {
-    const std::string path = dir.Path() + "/" + name;
+    const std::string path = dir.path() + "/" + name;
     recgen::Recording recording;
     std::string error;
     EXPECT_TRUE(recgen::WriteRecording(options, path, &recording, &error)) << error;

@@ -14,6 +14,8 @@
 #include <vector>
 
 #include "qor_player.h"
+// By its own path: this target sees the public header, not the tree root.
+#include "../support/temp_dir.h"
 
 namespace qor::apitest {
 
@@ -49,20 +51,7 @@ private:
     std::vector<std::string> m_lines;
 };
 
-// A directory removed with everything in it at the end of the test.
-class TempDir {
-public:
-    TempDir() {
-        char pattern[] = "/tmp/qor_api_XXXXXX";
-        const char* made = mkdtemp(pattern);
-        m_path = made != nullptr ? made : "/tmp";
-    }
-    ~TempDir() { std::system(("rm -rf '" + m_path + "'").c_str()); }
-    const std::string& Path() const { return m_path; }
-
-private:
-    std::string m_path;
-};
+using qor::test::TempDir;
 
 // Polls until pred holds or the time runs out.
 inline bool WaitFor(const std::function<bool()>& pred, int iMilliseconds) {

@@ -6,11 +6,10 @@
 
 #include <cstdlib>
 #include <fstream>
-#include <mutex>
 #include <string>
 #include <vector>
 
-#include "platform/debug_output.h"
+#include "tests/support/debug_capture.h"
 
 namespace qor {
 namespace {
@@ -94,15 +93,9 @@ TEST(PlayerTableCardCount, TwoCardsOnTheBusCountTwo) {
 }
 
 TEST(PlayerTableCardCount, UnreadableBusCountsZeroWithItsLine) {
-    std::vector<std::string> lines;
-    std::mutex lock;
-    DebugSink previous = SetDebugSink([&](std::string_view line) {
-        std::lock_guard<std::mutex> guard(lock);
-        lines.emplace_back(line);
-    });
+    test::DebugCapture capture;
     EXPECT_EQ(CountDecoderCards(DecoderCardRoots{"/nonexistent/dev", "/nonexistent/pci"}), 0);
-    SetDebugSink(previous);
-    EXPECT_EQ(lines, std::vector<std::string>{"[QOR]RegOpenKeyEx() error.\n"});
+    EXPECT_EQ(capture.Lines(), std::vector<std::string>{"[QOR]RegOpenKeyEx() error.\n"});
 }
 
 }  // namespace

@@ -1,5 +1,5 @@
-// Shared helpers of the AVI tests: a temporary directory, captured debug
-// lines, and stream descriptions as the conversion engine makes them.
+// Shared helpers of the AVI tests: a temporary directory, the debug-line
+// capture, and stream descriptions as the conversion engine makes them.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -8,51 +8,17 @@
 #include <cstdio>
 #include <cstdlib>
 #include <memory>
-#include <mutex>
 #include <string>
 #include <vector>
 
 #include "converter/avi/avi_output.h"
-#include "platform/debug_output.h"
+#include "tests/support/debug_capture.h"
+#include "tests/support/temp_dir.h"
 
 namespace avitest {
 
-class TempDir {
-public:
-    TempDir() {
-        char pattern[] = "/tmp/qor-avi-XXXXXX";
-        if (mkdtemp(pattern) != nullptr) path = pattern;
-    }
-    ~TempDir() {
-        if (!path.empty()) std::system(("rm -rf '" + path + "'").c_str());
-    }
-    std::string path;
-};
-
-class DebugCapture {
-public:
-    DebugCapture() {
-        m_previous = qor::SetDebugSink([this](std::string_view line) {
-            std::lock_guard<std::mutex> lock(m_mutex);
-            m_lines.emplace_back(line);
-        });
-    }
-    ~DebugCapture() { qor::SetDebugSink(m_previous); }
-    std::vector<std::string> Lines() {
-        std::lock_guard<std::mutex> lock(m_mutex);
-        return m_lines;
-    }
-    int Count(const std::string& line) {
-        int n = 0;
-        for (const std::string& l : Lines()) n += l == line;
-        return n;
-    }
-
-private:
-    std::mutex m_mutex;
-    std::vector<std::string> m_lines;
-    qor::DebugSink m_previous;
-};
+using qor::test::DebugCapture;
+using qor::test::TempDir;
 
 // Runs a shell command and returns what it printed on both channels.
 inline std::string RunCommand(const std::string& command) {

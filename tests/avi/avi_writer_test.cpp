@@ -39,7 +39,7 @@ std::vector<uint8_t> ReadBytes(const std::string& path, uint64_t at, size_t n) {
 
 class AviWriter : public testing::Test {
 protected:
-    std::string Path(const std::string& name) { return dir.path + "/" + name; }
+    std::string Path(const std::string& name) { return dir.path() + "/" + name; }
     avitest::TempDir dir;
 };
 
@@ -89,7 +89,7 @@ class AviWriterPadding : public testing::TestWithParam<PaddingCase> {};
 TEST_P(AviWriterPadding, HeaderEndsOnBoundaryOfAtLeast8192) {
     const PaddingCase c = GetParam();
     avitest::TempDir dir;
-    const std::string path = dir.path + "/pad.avi";
+    const std::string path = dir.path() + "/pad.avi";
     {
         AVIOutput writer;
         auto* video = writer.AddVideoStream();
@@ -201,7 +201,7 @@ class AviWriterChunkIds : public testing::TestWithParam<ChunkIdCase> {};
 TEST_P(AviWriterChunkIds, IdsNameStreamPositionAndKind) {
     const ChunkIdCase c = GetParam();
     avitest::TempDir dir;
-    const std::string path = dir.path + "/ids.avi";
+    const std::string path = dir.path() + "/ids.avi";
     {
         AVIOutput writer;
         auto* video = writer.AddVideoStream();
@@ -387,7 +387,7 @@ TEST_F(AviWriter, FileSizeLimitMakesLaterWritesAndCloseReportFailure) {
 
 TEST(AviOutputFile, AppendOfNullWritesZerosAndFailedAppendKeepsItsPosition) {
     avitest::TempDir dir;
-    const std::string path = dir.path + "/zeros.bin";
+    const std::string path = dir.path() + "/zeros.bin";
     {
         vidorra::OutputFile file;
         ASSERT_TRUE(file.Open(path));

@@ -102,7 +102,7 @@ TEST_P(AviWriterIndependentReader, FfmpegDecodesToTheEndWithTheDescribedStreams)
     if (!avitest::HaveFfmpeg()) GTEST_SKIP() << "ffprobe/ffmpeg are not installed";
     const ConversionCase c = GetParam();
     avitest::TempDir dir;
-    const std::string path = dir.path + "/converted.avi";
+    const std::string path = dir.path() + "/converted.avi";
     WriteConverted(c, path);
     if (HasFatalFailure()) return;
 

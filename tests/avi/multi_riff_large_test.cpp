@@ -27,13 +27,13 @@ std::string Field(const std::string& text, const std::string& key) {
 
 TEST(OpenDmlLarge, MoreThanOneRiffBudgetStaysReachableAndConsistent) {
     avitest::TempDir dir;
-    ASSERT_FALSE(dir.path.empty());
-    const int64_t free = qor::FreeDiskSpace(dir.path);
+    ASSERT_FALSE(dir.path().empty());
+    const int64_t free = qor::FreeDiskSpace(dir.path());
     if (free < kNeededFreeBytes) {
-        GTEST_SKIP() << "needs 3 GB free in " << dir.path << ", has " << free / (1 << 20) << " MB";
+        GTEST_SKIP() << "needs 3 GB free in " << dir.path() << ", has " << free / (1 << 20) << " MB";
     }
     if (!avitest::HaveFfmpeg()) GTEST_SKIP() << "ffprobe/ffmpeg are not installed";
-    const std::string path = dir.path + "/large.avi";
+    const std::string path = dir.path() + "/large.avi";
 
     // Each video chunk is a real key frame followed by zero stuffing up to
     // a fixed size, so the file grows fast and a decoder still accepts it.

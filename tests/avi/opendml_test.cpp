@@ -48,7 +48,7 @@ std::vector<Written> WritePattern(TwoStreamWriter& w, int rounds) {
 
 TEST(OpenDml, ChunksBeyondTheBudgetContinueInAvixRiffsWithConsistentIndexes) {
     avitest::TempDir dir;
-    const std::string path = dir.path + "/multi.avi";
+    const std::string path = dir.path() + "/multi.avi";
     AVIOutput::Limits limits;
     limits.riffBudget = 64 * 1024;
     std::vector<Written> written;
@@ -122,7 +122,7 @@ class OpenDmlGroups : public testing::TestWithParam<GroupCase> {};
 TEST_P(OpenDmlGroups, StandardIndexesHoldAtMostTheirEntryLimit) {
     const GroupCase c = GetParam();
     avitest::TempDir dir;
-    const std::string path = dir.path + "/groups.avi";
+    const std::string path = dir.path() + "/groups.avi";
     AVIOutput::Limits limits;
     limits.riffBudget = 32 * 1024;
     limits.maxIndexEntries = c.maxEntries;
@@ -153,7 +153,7 @@ INSTANTIATE_TEST_SUITE_P(Cases, OpenDmlGroups,
 
 TEST(OpenDml, StreamNeedingMoreThan256SuperIndexSlotsKeepsItsPlaceholder) {
     avitest::TempDir dir;
-    const std::string path = dir.path + "/slots.avi";
+    const std::string path = dir.path() + "/slots.avi";
     AVIOutput::Limits limits;
     limits.riffBudget = 32 * 1024;
     limits.maxIndexEntries = 1;
@@ -175,7 +175,7 @@ TEST(OpenDml, StreamNeedingMoreThan256SuperIndexSlotsKeepsItsPlaceholder) {
 
 TEST(OpenDml, FileThatStaysInOneRiffHasNoOpenDmlIndexes) {
     avitest::TempDir dir;
-    const std::string path = dir.path + "/single.avi";
+    const std::string path = dir.path() + "/single.avi";
     {
         TwoStreamWriter w;
         ASSERT_TRUE(w.writer.Open(path));
@@ -193,7 +193,7 @@ TEST(OpenDml, FileThatStaysInOneRiffHasNoOpenDmlIndexes) {
 
 TEST(OpenDml, ChunkThatWouldPassTheFileLimitIsDroppedAndLaterOnesTestedAlike) {
     avitest::TempDir dir;
-    const std::string path = dir.path + "/limit.avi";
+    const std::string path = dir.path() + "/limit.avi";
     AVIOutput::Limits limits;
     limits.fileLimit = 160 * 1024;  // the index reserve takes 64 KiB of it
     avitest::DebugCapture capture;
@@ -224,7 +224,7 @@ TEST(OpenDml, ChunkLargerThanAnyRiffIsRefused) {
     limits.riffBudget = 4096;
     avitest::DebugCapture capture;
     TwoStreamWriter w(limits);
-    ASSERT_TRUE(w.writer.Open(dir.path + "/huge.avi"));
+    ASSERT_TRUE(w.writer.Open(dir.path() + "/huge.avi"));
     const auto data = ChunkBytes(0, 5000);
     EXPECT_FALSE(w.video->Write(kAviKeyFrame, data.data(), 5000, 1));
     EXPECT_TRUE(w.writer.Errors() & AVIOutput::kErrorNoSpace);
@@ -246,7 +246,7 @@ class OpenDmlBudget : public testing::TestWithParam<BudgetCase> {};
 TEST_P(OpenDmlBudget, NextRiffStartsOnceBudgetPlusCostExceedsTheLimit) {
     const BudgetCase c = GetParam();
     avitest::TempDir dir;
-    const std::string path = dir.path + "/budget.avi";
+    const std::string path = dir.path() + "/budget.avi";
     AVIOutput::Limits limits;
     limits.riffBudget = c.budget;
     {
@@ -272,7 +272,7 @@ INSTANTIATE_TEST_SUITE_P(Cases, OpenDmlBudget,
 
 TEST(OpenDml, StandardIndexThatDoesNotFitTheLastRiffStartsAnotherAvix) {
     avitest::TempDir dir;
-    const std::string path = dir.path + "/ixriff.avi";
+    const std::string path = dir.path() + "/ixriff.avi";
     AVIOutput::Limits limits;
     limits.riffBudget = 10 * 118;  // ten 101-byte chunks fill a RIFF exactly
     {

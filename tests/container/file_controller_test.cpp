@@ -3,7 +3,7 @@
 #include <fcntl.h>
 #include <unistd.h>
 
-#include "debug_capture.h"
+#include "tests/support/debug_capture.h"
 #include "memory_source.h"
 #include "player/container/file_controller.h"
 #include "player/container/mpeg_parser_marlin.h"

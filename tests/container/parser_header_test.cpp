@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include "debug_capture.h"
+#include "tests/support/debug_capture.h"
 #include "player/container/mpeg_parser_marlin.h"
 #include "recording_fixture.h"
 

@@ -5,14 +5,14 @@
 #include <vector>
 
 #include "converter/app/batch_conversion.h"
-#include "debug_capture.h"
-#include "temp_dir.h"
+#include "tests/support/debug_capture.h"
+#include "tests/support/temp_dir.h"
 
 namespace vidorra {
 namespace {
 
-using convprep_test::DebugCapture;
-using convprep_test::TempDir;
+using qor::test::DebugCapture;
+using qor::test::TempDir;
 using Lines = std::vector<std::string>;
 
 struct Call {

@@ -5,12 +5,12 @@
 
 #include "converter/app/batch_conversion.h"
 #include "converter/app/batch_progress.h"
-#include "temp_dir.h"
+#include "tests/support/temp_dir.h"
 
 namespace vidorra {
 namespace {
 
-using convprep_test::TempDir;
+using qor::test::TempDir;
 
 TEST(CommandLineProgress, LineText) {
     struct Case {

@@ -4,12 +4,12 @@
 #include <string>
 
 #include "converter/app/list_file.h"
-#include "temp_dir.h"
+#include "tests/support/temp_dir.h"
 
 namespace vidorra {
 namespace {
 
-using convprep_test::TempDir;
+using qor::test::TempDir;
 
 struct LineCase {
     const char* line;

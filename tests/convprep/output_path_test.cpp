@@ -5,12 +5,12 @@
 #include <string>
 
 #include "converter/app/output_path.h"
-#include "temp_dir.h"
+#include "tests/support/temp_dir.h"
 
 namespace vidorra {
 namespace {
 
-using convprep_test::TempDir;
+using qor::test::TempDir;
 
 TEST(OutputPath, AviNameFromSourceName) {
     const std::pair<const char*, const char*> cases[] = {

@@ -10,13 +10,13 @@
 
 #include "converter/app/batch_conversion.h"
 #include "converter/app/command_line.h"
-#include "temp_dir.h"
+#include "tests/support/temp_dir.h"
 #include "tools/mkrec/recording_generator.h"
 
 namespace vidorra {
 namespace {
 
-using convprep_test::TempDir;
+using qor::test::TempDir;
 
 struct ProgramRun {
     int status;

@@ -6,12 +6,12 @@
 
 #include "converter/avi/avi_output.h"
 #include "converter/job/conversion_settings.h"
-#include "debug_capture.h"
+#include "tests/support/debug_capture.h"
 
 namespace vidorra {
 namespace {
 
-using convprep_test::DebugCapture;
+using qor::test::DebugCapture;
 
 struct LevelCase {
     int level;

@@ -8,7 +8,6 @@
 #include <string>
 #include <vector>
 
-#include "platform/debug_output.h"
 #include "player/decoding/audio_decoder_marlin.h"
 #include "player/decoding/audio_decoder_osprey.h"
 #include "player/decoding/g711.h"
@@ -16,29 +15,13 @@
 #include "player/decoding/mpeg_audio_header.h"
 #include "player/decoding/pcm_dither.h"
 #include "recording_fixture.h"
+#include "tests/support/debug_capture.h"
 
 namespace {
 
 using qor::DecodeFrame;
 using qor::WaveFormat;
-
-// Collects debug lines for the life of the object.
-class DebugLines {
-public:
-    DebugLines() {
-        m_previous = qor::SetDebugSink([this](std::string_view line) { m_lines.emplace_back(line); });
-    }
-    ~DebugLines() { qor::SetDebugSink(m_previous); }
-    bool Contains(const std::string& line) const {
-        for (const auto& l : m_lines)
-            if (l == line) return true;
-        return false;
-    }
-
-private:
-    std::vector<std::string> m_lines;
-    qor::DebugSink m_previous;
-};
+using qor::test::DebugCapture;
 
 int16_t SampleAt(const DecodeFrame& frame, size_t i) {
     return static_cast<int16_t>(frame.pPcm[2 * i] | (frame.pPcm[2 * i + 1] << 8));
@@ -86,10 +69,10 @@ INSTANTIATE_TEST_SUITE_P(AudioDecoder, AudioDecoderMarlinType,
                          [](const auto& info) { return "Type" + std::to_string(info.param.type); });
 
 TEST(AudioDecoder, MarlinRefusesUnknownAudioType) {
-    DebugLines lines;
+    DebugCapture lines;
     qor::CAudioDecoderMarlin decoder;
     EXPECT_FALSE(decoder.InitializeForAudioType(0x2000));
-    EXPECT_TRUE(lines.Contains("[QOR]audio type error!\n"));
+    EXPECT_TRUE(lines.Has("[QOR]audio type error!\n"));
 }
 
 TEST(AudioDecoder, MarlinDecodesLargestFrameAndRefusesOneByteMore) {
@@ -101,13 +84,13 @@ TEST(AudioDecoder, MarlinDecodesLargestFrameAndRefusesOneByteMore) {
     ASSERT_TRUE(decoder.DecodeAudioVOP(&frame));
     EXPECT_EQ(frame.uPcmLength, 16384u);  // 8192 samples
 
-    DebugLines lines;
+    DebugCapture lines;
     std::vector<uint8_t> tooLong(4097, 0x5A);
     DecodeFrame refused = AudioFrame(tooLong);
     EXPECT_FALSE(decoder.DecodeAudioVOP(&refused));
     EXPECT_EQ(refused.pPcm, nullptr);
     EXPECT_EQ(refused.uPcmLength, 0u);
-    EXPECT_TRUE(lines.Contains("[QOR]DecodeAudioVOP() too long audio frame error.\n"));
+    EXPECT_TRUE(lines.Has("[QOR]DecodeAudioVOP() too long audio frame error.\n"));
 }
 
 TEST(AudioDecoder, MarlinRefusedFrameLeavesStateUnchanged) {

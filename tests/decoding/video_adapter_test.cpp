@@ -11,33 +11,17 @@
 #include <utility>
 #include <vector>
 
-#include "platform/debug_output.h"
 #include "player/container/player_file_info.h"
 #include "player/decoding/decoder_components.h"
 #include "player/decoding/video_decoder_marlin.h"
 #include "player/decoding/video_decoder_osprey.h"
 #include "player/decoding/video_decoder_yuv.h"
+#include "tests/support/debug_capture.h"
 
 namespace {
 
 using qor::DecodeFrame;
-
-class DebugLines {
-public:
-    DebugLines() {
-        m_previous = qor::SetDebugSink([this](std::string_view line) { m_lines.emplace_back(line); });
-    }
-    ~DebugLines() { qor::SetDebugSink(m_previous); }
-    bool Contains(const std::string& line) const {
-        for (const auto& l : m_lines)
-            if (l == line) return true;
-        return false;
-    }
-
-private:
-    std::vector<std::string> m_lines;
-    qor::DebugSink m_previous;
-};
+using qor::test::DebugCapture;
 
 // What the scripted Marlin component saw and how it misbehaves.
 struct MarlinScript {
@@ -258,7 +242,7 @@ TEST_P(VideoDecoderBadComponentResult, IsRefusedWithReport) {
     qor::CVideoDecoderMarlin adapter(&m_info, &m_components);
     ASSERT_TRUE(adapter.Initialize());
     m_script.fault = GetParam().fault;
-    DebugLines lines;
+    DebugCapture lines;
     const uint8_t data[8] = {0, 0, 1, 0xB6};
     DecodeFrame frame;
     frame.pData = data;
@@ -266,7 +250,7 @@ TEST_P(VideoDecoderBadComponentResult, IsRefusedWithReport) {
     EXPECT_FALSE(adapter.DecodeVideoVOP(&frame));
     EXPECT_EQ(frame.picture.pY, nullptr);
     EXPECT_EQ(frame.uPictureSize, 0u);
-    EXPECT_TRUE(lines.Contains("[QOR]DecodeVideoVOP's OrcaMarlinDecoder_DecoderOneFrame() report ZRV.\n"));
+    EXPECT_TRUE(lines.Has("[QOR]DecodeVideoVOP's OrcaMarlinDecoder_DecoderOneFrame() report ZRV.\n"));
     // The adapter stays usable.
     m_script.fault = MarlinScript::Fault::None;
     EXPECT_TRUE(adapter.DecodeVideoVOP(&frame));

@@ -7,22 +7,6 @@
 
 namespace qor::test {
 
-DebugCapture::DebugCapture() {
-    m_previous = SetDebugSink([this](std::string_view line) {
-        std::lock_guard<std::mutex> lock(m_lock);
-        m_lines.emplace_back(line);
-    });
-}
-
-DebugCapture::~DebugCapture() { SetDebugSink(m_previous); }
-
-bool DebugCapture::Has(const std::string& line) const { return Count(line) > 0; }
-
-int DebugCapture::Count(const std::string& line) const {
-    std::lock_guard<std::mutex> lock(m_lock);
-    return int(std::count(m_lines.begin(), m_lines.end(), line));
-}
-
 Collector& Collector::For(uint32_t uPlayerId) {
     static std::mutex lock;
     static std::map<uint32_t, std::unique_ptr<Collector>> collectors;

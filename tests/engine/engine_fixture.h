@@ -17,21 +17,9 @@
 #include "platform/debug_output.h"
 #include "player/engine/mpeg_player.h"
 #include "recording_generator.h"
+#include "tests/support/debug_capture.h"
 
 namespace qor::test {
-
-class DebugCapture {
-public:
-    DebugCapture();
-    ~DebugCapture();
-    bool Has(const std::string& line) const;
-    int Count(const std::string& line) const;
-
-private:
-    mutable std::mutex m_lock;
-    std::vector<std::string> m_lines;
-    DebugSink m_previous;
-};
 
 struct PictureSeen {
     uint32_t time;

@@ -12,13 +12,16 @@
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
 #include <fstream>
 #include <thread>
 
-#include "debug_capture.h"
+#include "tests/support/debug_capture.h"
+#include "tests/support/temp_dir.h"
 #include "fake_player.h"
 #include "media_probe.h"
 
+using qor::test::DebugCapture;
 using vidorra::ConversionJob;
 using vidorra::ConversionSettings;
 using vidorra::JobFailure;
@@ -35,15 +38,13 @@ constexpr vidorra::JobTiming kFastTiming{1, 2, 20, 200};
 class ConversionJobTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        m_dir = MakeTempDir("conv");
+        m_dir = m_temp.path();
         m_source = m_dir + "/rec.mp4";
         // The scripted player ignores the bytes; the job needs a file of
         // them: a header and a bit more than one 1 MiB piece.
         std::ofstream(m_source, std::ios::binary) << std::string(1024 + 1200000, '\x5a');
         m_output = m_dir + "/rec.avi";
     }
-    void TearDown() override { RunCommand("rm -rf '" + m_dir + "'"); }
-
     JobResult Convert(const fakeplayer::Script& script, JobFrontEnd frontEnd = {}, int level = 2) {
         fakeplayer::Load(script);
         ConversionJob job(fakeplayer::Interface(), ConversionSettings::ForQualityLevel(level), std::move(frontEnd),
@@ -59,6 +60,7 @@ protected:
         return stat(m_output.c_str(), &st) == 0;
     }
 
+    qor::test::TempDir m_temp{"job_conv"};
     std::string m_dir, m_source, m_output;
     int32_t m_produced = 0;
     int32_t m_bitrate = 0;
@@ -374,10 +376,17 @@ TEST_F(ConversionJobTest, FileSizeLimitLeavesAReadablePartialFileAndFails) {
         signal(SIGXFSZ, SIG_IGN);
         const rlimit limit = {30000, 30000};
         setrlimit(RLIMIT_FSIZE, &limit);
+        // std::exit skips the fixture's destructor, so the child removes its
+        // own scratch directory.
+        auto leave = [this](int code) {
+            std::error_code ignored;
+            std::filesystem::remove_all(m_dir, ignored);
+            std::exit(code);
+        };
         const JobResult result = Convert(fakeplayer::RegularScript(50));
-        if (result.failure != JobFailure::WriteFailed) std::exit(2);
+        if (result.failure != JobFailure::WriteFailed) leave(2);
         auto video = ProbeStream(m_output, "v");
-        std::exit(video["codec_name"] == "mpeg4" ? 0 : 3);
+        leave(video["codec_name"] == "mpeg4" ? 0 : 3);
     };
     EXPECT_EXIT(convertWithLimit(), ::testing::ExitedWithCode(0), "");
 }

@@ -5,8 +5,9 @@
 
 #include "converter/avi/avi_records.h"
 #include "converter/job/encoded_frame_queue.h"
-#include "debug_capture.h"
+#include "tests/support/debug_capture.h"
 
+using qor::test::DebugCapture;
 using vidorra::EncodedFrameQueue;
 
 namespace {

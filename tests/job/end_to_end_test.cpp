@@ -11,11 +11,13 @@
 
 #include "converter/job/conversion_job.h"
 #include "converter/job/picture_widening.h"
-#include "debug_capture.h"
+#include "tests/support/debug_capture.h"
+#include "tests/support/temp_dir.h"
 #include "media_probe.h"
 #include "recording_generator.h"
 
 using qor::recgen::Family;
+using qor::test::DebugCapture;
 
 namespace {
 
@@ -92,9 +94,8 @@ double LumaPsnr(const std::string& avi, int sourceWidth, int width, int height, 
 
 class ConversionJobEndToEnd : public ::testing::TestWithParam<EndToEndCase> {
 protected:
-    void SetUp() override { m_dir = MakeTempDir("e2e"); }
-    void TearDown() override { RunCommand("rm -rf '" + m_dir + "'"); }
-    std::string m_dir;
+    qor::test::TempDir m_temp{"job_e2e"};
+    const std::string m_dir = m_temp.path();
 };
 
 }  // namespace
@@ -158,7 +159,8 @@ INSTANTIATE_TEST_SUITE_P(Families, ConversionJobEndToEnd, ::testing::ValuesIn(kC
                          });
 
 TEST(ConversionJobLibrary, UnknownFormatFailsWithoutCreatingTheTarget) {
-    const std::string dir = MakeTempDir("e2e_bad");
+    const qor::test::TempDir temp("job_e2e_bad");
+    const std::string dir = temp.path();
     const std::string source = dir + "/noise.mp4";
     std::ofstream(source, std::ios::binary) << std::string(4096, '\x33');
     DebugCapture capture;
@@ -166,11 +168,11 @@ TEST(ConversionJobLibrary, UnknownFormatFailsWithoutCreatingTheTarget) {
         vidorra::ConvertRecording(source, dir + "/noise.avi", vidorra::ConversionSettings::ForQualityLevel(2)));
     EXPECT_EQ(capture.Count("[QOR]call QORPLAYER_FileOpen() error.\n"), 1);
     EXPECT_EQ(RunCommand("ls '" + dir + "'"), "noise.mp4\n");
-    RunCommand("rm -rf '" + dir + "'");
 }
 
 TEST(ConversionJobLibrary, RecordingUnderOneSecondConvertsAt768000) {
-    const std::string dir = MakeTempDir("e2e_short");
+    const qor::test::TempDir temp("job_e2e_short");
+    const std::string dir = temp.path();
     qor::recgen::Options options;
     options.frameCount = 20;  // 760 ms
     qor::recgen::Recording info;
@@ -183,5 +185,4 @@ TEST(ConversionJobLibrary, RecordingUnderOneSecondConvertsAt768000) {
     EXPECT_EQ(job.TargetBitrate(), 768000);
     EXPECT_EQ(capture.Count("[QOR]QORPLAYER_FileGetTotalTime() return value error!\n"), 1);
     EXPECT_EQ(ProbeStream(dir + "/short.avi", "v")["nb_read_frames"], "20");
-    RunCommand("rm -rf '" + dir + "'");
 }

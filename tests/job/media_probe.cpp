@@ -47,11 +47,3 @@ std::string DecodeErrors(const std::string& path) {
     }
     return errors;
 }
-
-std::string MakeTempDir(const std::string& tag) {
-    std::string pattern = "/tmp/qor_job_" + tag + "_XXXXXX";
-    std::vector<char> name(pattern.begin(), pattern.end());
-    name.push_back('\0');
-    const char* made = mkdtemp(name.data());
-    return made != nullptr ? std::string(made) : std::string("/tmp");
-}

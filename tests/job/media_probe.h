@@ -14,6 +14,3 @@ std::string DecodeErrors(const std::string& path);
 
 // Runs a shell command and returns its standard output.
 std::string RunCommand(const std::string& command);
-
-// A fresh directory under the system's temporary directory.
-std::string MakeTempDir(const std::string& tag);

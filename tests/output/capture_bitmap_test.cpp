@@ -121,12 +121,12 @@ TEST(CaptureBitmap, FileAndBufferArguments) {
     DebugCapture capture;
     Snapshot s(64, 32, 64, 32);
     EXPECT_FALSE(s.player.CaptureBitmap(nullptr, nullptr));
-    EXPECT_TRUE(capture.Contains("[QOR]CVideoPlayer::CaptureBitmap NULL pFileName and pBitmap error!\n"));
+    EXPECT_TRUE(capture.Has("[QOR]CVideoPlayer::CaptureBitmap NULL pFileName and pBitmap error!\n"));
 
     const std::string unopenable = "/nonexistent-dir/x.bmp";
     EXPECT_FALSE(s.player.CaptureBitmap(unopenable.c_str(), nullptr));
-    EXPECT_TRUE(capture.Contains("[QOR]create file for bitmap error!\n"));
-    EXPECT_TRUE(capture.Contains("[QOR]CVideoPlayer::CaptureBitmap CreateFile failed and NULL pBitmap error!\n"));
+    EXPECT_TRUE(capture.Has("[QOR]create file for bitmap error!\n"));
+    EXPECT_TRUE(capture.Has("[QOR]CVideoPlayer::CaptureBitmap CreateFile failed and NULL pBitmap error!\n"));
 
     std::vector<uint8_t> buffer(s.player.BitmapFileSize(), 0xEE);
     EXPECT_TRUE(s.player.CaptureBitmap(unopenable.c_str(), buffer.data()));
@@ -151,7 +151,7 @@ TEST(CaptureBitmap, WithoutAPictureItFailsAfterWaiting) {
     ASSERT_TRUE(player.Create());
     std::vector<uint8_t> buffer(player.BitmapFileSize());
     EXPECT_FALSE(player.CaptureBitmap(nullptr, buffer.data()));
-    EXPECT_TRUE(capture.Contains("[QOR]CVideoPlayer::CaptureBitmap PlannarToPacked() error!\n"));
+    EXPECT_TRUE(capture.Has("[QOR]CVideoPlayer::CaptureBitmap PlannarToPacked() error!\n"));
 }
 
 }  // namespace

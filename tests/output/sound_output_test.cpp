@@ -11,17 +11,7 @@ namespace qor {
 namespace {
 
 using test::DebugCapture;
-
-QorWaveFormat Mono8k() {
-    QorWaveFormat f{};
-    f.wFormatTag = 1;
-    f.nChannels = 1;
-    f.nSamplesPerSec = 8000;
-    f.nAvgBytesPerSec = 16000;
-    f.nBlockAlign = 2;
-    f.wBitsPerSample = 16;
-    return f;
-}
+using test::Mono8k;
 
 // Counts the volume calls that reach the device.
 class CountingDevice : public NullSoundDevice {
@@ -214,7 +204,7 @@ TEST(Sound, CallbackTakesEverythingAndNothingReachesTheDevice) {
     DebugCapture capture;
     sound.SetAudioDecodeCallBack(ThrowingAudio, 0);
     EXPECT_EQ(sound.Write(pcm.data(), 100, 0), 100u);
-    EXPECT_TRUE(capture.Contains("[QOR]m_fpAudioDisplayCallBack() report ZRV."));
+    EXPECT_TRUE(capture.Has("[QOR]m_fpAudioDisplayCallBack() report ZRV."));
 }
 
 TEST(Sound, LostBufferIsRestoredAndWritingGoesOn) {
@@ -254,8 +244,8 @@ TEST(Sound, ConstructionFailuresAreReported) {
         DebugCapture capture;
         CSound sound(std::make_unique<NullSoundDevice>(false, t.faults), 0, Mono8k(), 4096, 2);
         EXPECT_FALSE(sound.Create()) << t.first;
-        EXPECT_TRUE(capture.Contains(t.first)) << t.first;
-        EXPECT_TRUE(capture.Contains(t.second)) << t.second;
+        EXPECT_TRUE(capture.Has(t.first)) << t.first;
+        EXPECT_TRUE(capture.Has(t.second)) << t.second;
         // A half-built output takes nothing and plays nothing.
         const uint8_t pcm[8] = {1, 2, 3, 4, 5, 6, 7, 8};
         EXPECT_EQ(sound.Write(pcm, 8, 0), 0u);

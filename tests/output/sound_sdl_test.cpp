@@ -20,16 +20,7 @@
 namespace qor {
 namespace {
 
-QorWaveFormat Mono8k() {
-    QorWaveFormat f{};
-    f.wFormatTag = 1;
-    f.nChannels = 1;
-    f.nSamplesPerSec = 8000;
-    f.nAvgBytesPerSec = 16000;
-    f.nBlockAlign = 2;
-    f.wBitsPerSample = 16;
-    return f;
-}
+using test::Mono8k;
 
 // Each test runs in a process of its own, so the driver can be chosen here.
 void UseDriver(const char* driver, const std::string& file = "") {
@@ -97,7 +88,7 @@ TEST(SoundSdl, WithoutASoundDeviceCallbacksStillGetTheAudio) {
     test::DebugCapture capture;
     CSound sound(CreateSoundDevice(), 0, Mono8k(), CSound::kStreamBufferSize, CSound::kStreamBlocks);
     ASSERT_TRUE(sound.Create());
-    EXPECT_TRUE(capture.Contains("[QOR]no sound device, sound goes to callbacks only.\n"));
+    EXPECT_TRUE(capture.Has("[QOR]no sound device, sound goes to callbacks only.\n"));
     sound.SetAudioDecodeCallBack(CountAudio, 0);
     std::vector<uint8_t> pcm(320, 3);
     EXPECT_EQ(sound.Write(pcm.data(), 320, 0), 320u);

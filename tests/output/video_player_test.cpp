@@ -63,9 +63,9 @@ TEST(VideoPlayer, FormatCodeSevenCreatesNoSurface) {
     MemoryDisplayService display;
     CVideoPlayer player(&display, Settings(64, 32, 7));
     EXPECT_FALSE(player.Create());
-    EXPECT_TRUE(capture.Contains("[QOR]No supportted offscreen surface mode error.\n"));
-    EXPECT_TRUE(capture.Contains("[QOR]call CreateOffscreenSurface(.) error.\n"));
-    EXPECT_TRUE(capture.Contains("[QOR]No supportted overlay surface modules error.\n"));
+    EXPECT_TRUE(capture.Has("[QOR]No supportted offscreen surface mode error.\n"));
+    EXPECT_TRUE(capture.Has("[QOR]call CreateOffscreenSurface(.) error.\n"));
+    EXPECT_TRUE(capture.Has("[QOR]No supportted overlay surface modules error.\n"));
     EXPECT_EQ(display.Fake().liveSurfaces, 0);
     EXPECT_EQ(display.Fake().liveDevices, 0);
 }
@@ -78,8 +78,8 @@ TEST(VideoPlayer, ScreenWhoseSurfaceFailsIsSkipped) {
     CVideoPlayer player(&display, Settings());
     ASSERT_TRUE(player.Create());
     EXPECT_EQ(player.GetMode(), CVideoPlayer::kOffscreen);
-    EXPECT_TRUE(capture.Contains("[QOR]m_lpDDraw7[1]->CreateSurface() error.\n"));
-    EXPECT_TRUE(capture.Contains("[QOR]DDraw error msg: DDERR_OUTOFCAPS.\n"));
+    EXPECT_TRUE(capture.Has("[QOR]m_lpDDraw7[1]->CreateSurface() error.\n"));
+    EXPECT_TRUE(capture.Has("[QOR]DDraw error msg: DDERR_OUTOFCAPS.\n"));
     ASSERT_TRUE(player.SetVideoWindow(kWindow, nullptr, false));
     PlanarPicture picture(64, 32);
     picture.Randomise(1);
@@ -95,8 +95,8 @@ TEST(VideoPlayer, FallsBackToOverlayWhenNoScreenTakesAnOffscreenSurface) {
     CVideoPlayer player(&display, Settings(64, 32, kFormatUYVY));
     ASSERT_TRUE(player.Create());
     EXPECT_EQ(player.GetMode(), CVideoPlayer::kOverlay);
-    EXPECT_TRUE(capture.Contains("[QOR][QOR]m_lpDDraw7[all]->CreateSurface() error..\n"));
-    EXPECT_TRUE(capture.Contains("[QOR]call CreateOffscreenSurface(.) error.\n"));
+    EXPECT_TRUE(capture.Has("[QOR][QOR]m_lpDDraw7[all]->CreateSurface() error..\n"));
+    EXPECT_TRUE(capture.Has("[QOR]call CreateOffscreenSurface(.) error.\n"));
     EXPECT_EQ(display.Fake().colorKeys[0], 0xFF00FFu);
 }
 
@@ -106,8 +106,8 @@ TEST(VideoPlayer, FailingDeviceEndsConstruction) {
     display.Fake().failDevices.insert(1);
     CVideoPlayer player(&display, Settings());
     EXPECT_FALSE(player.Create());
-    EXPECT_TRUE(capture.Contains("[QOR]call DirectDrawCreateEx(.) error.\n"));
-    EXPECT_TRUE(capture.Contains("[QOR]call InitDDraw(.) in CreateVideoPlayer(.) error!\n"));
+    EXPECT_TRUE(capture.Has("[QOR]call DirectDrawCreateEx(.) error.\n"));
+    EXPECT_TRUE(capture.Has("[QOR]call InitDDraw(.) in CreateVideoPlayer(.) error!\n"));
     EXPECT_EQ(display.Fake().liveDevices, 0);
 }
 
@@ -265,7 +265,7 @@ TEST(VideoPlayer, FaultInCallbackIsReported) {
     player.SetVideoDecodeCallBack(Throwing, 0);
     PlanarPicture picture(64, 32);
     EXPECT_TRUE(player.Present(FrameOf(picture)));
-    EXPECT_TRUE(capture.Contains("[QOR]m_fpNewVideoDisplayCallBack() report ZRV."));
+    EXPECT_TRUE(capture.Has("[QOR]m_fpNewVideoDisplayCallBack() report ZRV."));
 }
 
 TEST(VideoPlayer, ZoomBeyondThePictureIsRefusedAndKeepsTheSourceRectangle) {
@@ -278,8 +278,8 @@ TEST(VideoPlayer, ZoomBeyondThePictureIsRefusedAndKeepsTheSourceRectangle) {
     EXPECT_FALSE(player.ZoomInSrcRect({0, 0, 65, 32}));
     EXPECT_FALSE(player.ZoomInSrcRect({-1, 0, 64, 32}));
     EXPECT_EQ(player.GetSourceRect(), (DisplayRect{8, 4, 40, 20}));
-    EXPECT_TRUE(capture.Contains("[QOR]CVideoPlayer::ZoomInSrcRect() pRect parameter error!\n"));
-    EXPECT_TRUE(capture.Contains("[QOR]pRect->left=0, pRect->right=65, pRect->top=0, pRect->bottom=32.\n"));
+    EXPECT_TRUE(capture.Has("[QOR]CVideoPlayer::ZoomInSrcRect() pRect parameter error!\n"));
+    EXPECT_TRUE(capture.Has("[QOR]pRect->left=0, pRect->right=65, pRect->top=0, pRect->bottom=32.\n"));
 }
 
 TEST(VideoPlayer, OverlayRectangleFollowsStretchAndAlignment) {
@@ -334,7 +334,7 @@ TEST(VideoPlayer, DisplayModeSwitching) {
     EXPECT_EQ(player.GetMode(), CVideoPlayer::kOverlay);
     display.Fake().failSurfaces[{0, SurfaceKind::Offscreen}] = DisplayResult::Generic;
     EXPECT_FALSE(player.SetDisplayMode(CVideoPlayer::kOffscreen));
-    EXPECT_TRUE(capture.Contains("[QOR]call CreateOffscreenSurface(.) error.\n"));
+    EXPECT_TRUE(capture.Has("[QOR]call CreateOffscreenSurface(.) error.\n"));
 }
 
 TEST(VideoPlayer, LostSurfacesAreRestoredAndDrawingGoesOn) {
@@ -347,14 +347,14 @@ TEST(VideoPlayer, LostSurfacesAreRestoredAndDrawingGoesOn) {
     PlanarPicture picture(64, 32);
     display.LoseSurfaces();
     player.Present(FrameOf(picture));
-    EXPECT_TRUE(capture.Contains("[QOR]ddrawSurface lost now.\n"));
+    EXPECT_TRUE(capture.Has("[QOR]ddrawSurface lost now.\n"));
     EXPECT_EQ(display.Fake().devicesCreated, 2);
     ASSERT_TRUE(player.Present(FrameOf(picture)));
     EXPECT_EQ(display.Draws().size(), 1u);
 
     display.Fake().failBlit = DisplayResult::Generic;
     EXPECT_FALSE(player.Present(FrameOf(picture)));
-    EXPECT_TRUE(capture.Contains("[QOR]call m_lpDDS7Primary->Blt(.) error, try restore surface.\n"));
+    EXPECT_TRUE(capture.Has("[QOR]call m_lpDDS7Primary->Blt(.) error, try restore surface.\n"));
     EXPECT_EQ(display.Fake().devicesCreated, 3);
 }
 
@@ -365,7 +365,7 @@ TEST(VideoPlayer, RestoreFailsWhenScreensCannotBeEnumerated) {
     ASSERT_TRUE(player.Create());
     display.Fake().failEnumeration = true;
     EXPECT_FALSE(player.RestoreAllSurface());
-    EXPECT_TRUE(capture.Contains("[QOR]RestoreAllSurface() call EnumerateScreens() error.\n"));
+    EXPECT_TRUE(capture.Has("[QOR]RestoreAllSurface() call EnumerateScreens() error.\n"));
 }
 
 TEST(VideoPlayer, PlanarSurfaceReceivesYv12Planes) {
@@ -429,7 +429,7 @@ TEST(VideoPlayer, WithoutADisplayCallbacksStillGetThePictures) {
     setenv("SDL_VIDEODRIVER", "no-such-driver", 1);
     test::DebugCapture capture;
     auto display = CreateDisplayService();
-    EXPECT_TRUE(capture.Contains("[QOR]no display, pictures go to callbacks only.\n"));
+    EXPECT_TRUE(capture.Has("[QOR]no display, pictures go to callbacks only.\n"));
     CVideoPlayer player(display.get(), Settings());
     ASSERT_TRUE(player.Create());
     CallbackLog::Reset();

@@ -6,7 +6,7 @@
 #include <array>
 #include <thread>
 
-#include "tests/picture/debug_capture.h"
+#include "tests/support/debug_capture.h"
 #include "tests/picture/picture_fixture.h"
 
 namespace qor {
@@ -177,7 +177,7 @@ TEST(ColorConverter, UnsupportedUyvyScalePairIsLoggedAndLeavesDestination) {
     std::vector<uint8_t> out;
     EXPECT_TRUE(converter.PlannarToPacked(picture.Source(), Destination(out, 16, 4, 32, kFormatUYVY), 0.75f, 0.5f));
     EXPECT_TRUE(std::all_of(out.begin(), out.end(), [](uint8_t b) { return b == 0xEE; }));
-    EXPECT_TRUE(capture.Contains("[QOR]PlannarToPacked() fHScaler=0.750000, fVScaler=0.500000 error.\n"));
+    EXPECT_TRUE(capture.Has("[QOR]PlannarToPacked() fHScaler=0.750000, fVScaler=0.500000 error.\n"));
 }
 
 TEST(ColorConverter, RefusesNullLumaAndUnsupportedFormats) {
@@ -188,7 +188,7 @@ TEST(ColorConverter, RefusesNullLumaAndUnsupportedFormats) {
     PlanarSource noLuma = picture.Source();
     noLuma.pY = nullptr;
     EXPECT_FALSE(converter.PlannarToPacked(noLuma, Destination(out, 16, 2, 64, kFormatRGB32), 1, 1));
-    EXPECT_TRUE(capture.Contains("[QOR]PlannarToPacked() NULL m_pY.\n"));
+    EXPECT_TRUE(capture.Has("[QOR]PlannarToPacked() NULL m_pY.\n"));
 
     for (int format : {0, 2, 6, 7}) {
         EXPECT_FALSE(converter.PlannarToPacked(picture.Source(), Destination(out, 16, 2, 64, format), 1, 1));
@@ -206,11 +206,11 @@ TEST(ColorConverter, DescriptorThatWouldOverrunIsRefused) {
     ColorConverter converter;
     std::vector<uint8_t> out;
     EXPECT_FALSE(converter.PlannarToPacked(picture.Source(), Destination(out, 16, 2, 60, kFormatRGB32), 1, 1));
-    EXPECT_TRUE(capture.Contains("[QOR]yuv2rgb_32() report ZRV.\n"));
+    EXPECT_TRUE(capture.Has("[QOR]yuv2rgb_32() report ZRV.\n"));
     PlanarSource narrow = picture.Source();
     narrow.iUStride = 4;
     EXPECT_FALSE(converter.PlannarToPacked(narrow, Destination(out, 16, 2, 32, kFormatUYVY), 1, 1));
-    EXPECT_TRUE(capture.Contains("[QOR]uyvy_out() report ZRV.\n"));
+    EXPECT_TRUE(capture.Has("[QOR]uyvy_out() report ZRV.\n"));
 }
 
 // Every format and odd width: the SIMD path gives the reference bytes, and
@@ -321,11 +321,11 @@ TEST(ColorConverter, PlannarToPlannarSwapsChromaIntoYv12Order) {
     DebugCapture capture;
     d.iFormat = 1;
     EXPECT_FALSE(converter.PlannarToPlannar(picture.Source(), d));
-    EXPECT_TRUE(capture.Contains("[QOR]PlannarToPlannar() not support this color change.\n"));
+    EXPECT_TRUE(capture.Has("[QOR]PlannarToPlannar() not support this color change.\n"));
     PlanarSource noLuma = picture.Source();
     noLuma.pY = nullptr;
     EXPECT_FALSE(converter.PlannarToPlannar(noLuma, d));
-    EXPECT_TRUE(capture.Contains("[QOR]PlannarToPlannar() NULL m_pY.\n"));
+    EXPECT_TRUE(capture.Has("[QOR]PlannarToPlannar() NULL m_pY.\n"));
 }
 
 TEST(ColorConverter, ScaleEqualityIsWithinAMillionth) {

@@ -4,7 +4,7 @@
 #include <vector>
 
 #include "player/picture/color_converter.h"
-#include "tests/picture/debug_capture.h"
+#include "tests/support/debug_capture.h"
 
 namespace qor {
 namespace {
@@ -105,7 +105,7 @@ TEST(PackedToPacked, RefusesOtherPairsNullSourceAndShortSource) {
     EXPECT_FALSE(converter.PackedToPacked(PackedSource{nullptr, 4, 2, 16, kFormatRGB32}, destination.Destination()));
     Packed small = Make(2, 2, 8, kFormatRGB32, 0);
     EXPECT_FALSE(converter.PackedToPacked(small.Source(), destination.Destination()));
-    EXPECT_TRUE(capture.Contains("[QOR]PackedToPacked() report ZRV.\n"));
+    EXPECT_TRUE(capture.Has("[QOR]PackedToPacked() report ZRV.\n"));
 }
 
 }  // namespace

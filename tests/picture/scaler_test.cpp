@@ -4,7 +4,7 @@
 #include <vector>
 
 #include "player/picture/color_converter.h"
-#include "tests/picture/debug_capture.h"
+#include "tests/support/debug_capture.h"
 #include "tests/picture/picture_fixture.h"
 
 namespace qor {

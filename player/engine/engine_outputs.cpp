@@ -1,73 +1,26 @@
 #include "player/engine/engine_outputs.h"
 
+#include "player/output/picture_delivery.h"
+
 #include <cstring>
 #include <thread>
 
 namespace qor {
 
-namespace {
-constexpr size_t kBlockBufferSize = 829440;
-}
-
 bool CallbackVideoOutput::Present(const VideoDecodeFrameInfo& picture) {
-    VideoDecodeCallBack fpVideo = nullptr;
-    DecCallBack fpDec = nullptr;
-    uint32_t uUser = 0;
-    uint8_t* pBlock = nullptr;
-    uint32_t uPlayerId = 0;
-    int iFrameRate = 25;
+    PictureCallbacks callbacks;
+    uint32_t uPlayerId;
+    int iFrameRate;
     {
         std::lock_guard<std::mutex> guard(m_lock);
         ++m_iPresented;
         m_uLastTime = picture.uTimeStamp;
         if (!m_bEnabled) return true;
-        fpVideo = m_fpVideoDecodeCallBack;
-        fpDec = m_fpDecCallBack;
-        uUser = m_uUserValue;
-        pBlock = m_pBlockBuffer;
+        callbacks = {m_fpVideoDecodeCallBack, m_fpDecCallBack, m_uUserValue, m_pBlockBuffer};
         uPlayerId = m_settings.uPlayerId;
         iFrameRate = m_settings.iFrameRate;
     }
-    if (fpVideo != nullptr) {
-        VideoDecodeFrameInfo info = picture;
-        info.uUserValue = uUser;
-        fpVideo(uPlayerId, &info);
-        return true;
-    }
-    if (fpDec == nullptr) return true;
-    DecodedPictureInfo decoded{0, picture.iWidth, picture.iHeight, iFrameRate, picture.uTimeStamp, picture.iFormat};
-    DecoderPictureDescriptor descriptor{};
-    descriptor.pPackedData = picture.pPackedData;
-    descriptor.uPackedLength = picture.uPackedLength;
-    descriptor.pY = picture.pY;
-    descriptor.pU = picture.pU;
-    descriptor.pV = picture.pV;
-    descriptor.iYStride = picture.iYStride;
-    descriptor.iUStride = picture.iUStride;
-    descriptor.iVStride = picture.iVStride;
-    descriptor.uUserValue = uUser;
-    const uint8_t* pData = nullptr;
-    uint32_t uLength = 0;
-    if (picture.iFormat == QOR_PICTURE_PLANAR_YUV420) {
-        const size_t w = size_t(picture.iWidth), h = size_t(picture.iHeight);
-        if (pBlock != nullptr && w * h * 3 / 2 <= kBlockBufferSize && picture.pY != nullptr) {
-            uint8_t* out = pBlock;
-            for (size_t row = 0; row < h; ++row) std::memcpy(out + row * w, picture.pY + row * size_t(picture.iYStride), w);
-            uint8_t* u = pBlock + w * h;
-            uint8_t* v = pBlock + w * h * 5 / 4;
-            for (size_t row = 0; row < h / 2; ++row) {
-                std::memcpy(u + row * (w / 2), picture.pU + row * size_t(picture.iUStride), w / 2);
-                std::memcpy(v + row * (w / 2), picture.pV + row * size_t(picture.iVStride), w / 2);
-            }
-            pData = pBlock;
-            uLength = uint32_t(w * h * 3 / 2);
-        }
-    } else {
-        pData = picture.pPackedData;
-        uLength = picture.uPackedLength;
-    }
-    descriptor.uDataLength = uLength;
-    fpDec(uPlayerId, pData, uLength, &decoded, &descriptor);
+    DeliverPictureToCallbacks(uPlayerId, iFrameRate, picture, callbacks);
     return true;
 }
 

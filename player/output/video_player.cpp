@@ -1,5 +1,7 @@
 #include "player/output/video_player.h"
 
+#include "player/output/picture_delivery.h"
+
 #include <algorithm>
 #include <cmath>
 #include <cstring>
@@ -269,57 +271,12 @@ void CVideoPlayer::storePicture(const VideoDecodeFrameInfo& picture) {
 }
 
 bool CVideoPlayer::deliverToCallbacks(const VideoDecodeFrameInfo& picture) {
-    VideoDecodeCallBack videoDecode;
-    DecCallBack decCallBack;
-    uint32_t userValue;
-    uint8_t* blockBuffer;
+    PictureCallbacks callbacks;
     {
         std::lock_guard<std::mutex> lock(m_callbackLock);
-        videoDecode = m_fpNewVideoDisplayCallBack;
-        decCallBack = m_fpVideoDisplayCallBack;
-        userValue = m_uUserValue;
-        blockBuffer = m_pBlockBuffer;
+        callbacks = {m_fpNewVideoDisplayCallBack, m_fpVideoDisplayCallBack, m_uUserValue, m_pBlockBuffer};
     }
-    if (!videoDecode && !decCallBack) return false;
-    if (videoDecode) {
-        VideoDecodeFrameInfo info = picture;
-        info.uUserValue = userValue;
-        try {
-            videoDecode(m_settings.uPlayerId, &info);
-        } catch (...) {
-            DebugOutput("[QOR]m_fpNewVideoDisplayCallBack() report ZRV.");
-        }
-        return true;
-    }
-    DecodedPictureInfo info{0, picture.iWidth, picture.iHeight, picture.iFrameRate, picture.uTimeStamp, picture.iFormat};
-    const uint8_t* data = nullptr;
-    uint32_t length = 0;
-    const bool planar = picture.iFormat == QOR_PICTURE_PLANAR_YUV420;
-    if (planar && blockBuffer) {
-        const size_t w = static_cast<size_t>(picture.iWidth), h = static_cast<size_t>(picture.iHeight);
-        const size_t total = w * h * 3 / 2;
-        // One I420 block: Y, then U at w*h, then V at w*h*5/4.
-        if (total <= kBlockBufferSize && picture.pY && picture.pU && picture.pV) {
-            uint8_t* out = blockBuffer;
-            for (size_t r = 0; r < h; ++r, out += w) std::memcpy(out, picture.pY + r * picture.iYStride, w);
-            for (size_t r = 0; r < h / 2; ++r, out += w / 2) std::memcpy(out, picture.pU + r * picture.iUStride, w / 2);
-            for (size_t r = 0; r < h / 2; ++r, out += w / 2) std::memcpy(out, picture.pV + r * picture.iVStride, w / 2);
-            data = blockBuffer;
-            length = static_cast<uint32_t>(total);
-        }
-    } else if (!planar) {
-        data = picture.pPackedData;
-        length = picture.uPackedLength;
-    }
-    DecoderPictureDescriptor descriptor{picture.pPackedData, picture.uPackedLength, 0, 0, picture.pY, picture.pU,
-                                        picture.pV, picture.iYStride, picture.iUStride, picture.iVStride, userValue,
-                                        0, length};
-    try {
-        decCallBack(m_settings.uPlayerId, data, length, &info, &descriptor);
-    } catch (...) {
-        DebugOutput("[QOR]m_fpVideoDisplayCallBack() report ZRV.");
-    }
-    return true;
+    return DeliverPictureToCallbacks(m_settings.uPlayerId, picture.iFrameRate, picture, callbacks);
 }
 
 bool CVideoPlayer::Present(const VideoDecodeFrameInfo& picture) {

@@ -265,7 +265,7 @@ TEST(VideoPlayer, FaultInCallbackIsReported) {
     player.SetVideoDecodeCallBack(Throwing, 0);
     PlanarPicture picture(64, 32);
     EXPECT_TRUE(player.Present(FrameOf(picture)));
-    EXPECT_TRUE(capture.Has("[QOR]m_fpNewVideoDisplayCallBack() report ZRV."));
+    EXPECT_TRUE(capture.Has("[QOR]m_fpNewVideoDisplayCallBack() report ZRV.\n"));
 }
 
 TEST(VideoPlayer, ZoomBeyondThePictureIsRefusedAndKeepsTheSourceRectangle) {

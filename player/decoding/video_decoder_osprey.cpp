@@ -75,6 +75,9 @@ void CVideoDecoderOsprey::ReleaseDecoder() {
 bool CVideoDecoderOsprey::DecodeVideoVOP(DecodeFrame* pFrame) {
     if (!pFrame) return false;
     ClearPicture(pFrame);
+    // A header copy inside the recording may bring another picture size; the
+    // sizes, output mode and decoder all start over from it.
+    if (pFrame->bNewFileHeader && pFrame->times.uSecondTime == 0 && !Initialize()) return false;
     if (!m_hDecoder || (!pFrame->pData && pFrame->uLength > 0)) return false;
     OspreyFrameRecord frame{};
     OspreyStatistics stats{};

@@ -176,6 +176,7 @@ TEST_P(VideoDecoderNewHeader, RecreatesDecoderForTheNewPictureSize) {
 
 INSTANTIATE_TEST_SUITE_P(VideoDecoder, VideoDecoderNewHeader,
                          ::testing::Values(FamilyCase{"Marlin", Family::Marlin, 176, 144},
+                                           FamilyCase{"Osprey", Family::Osprey, 176, 144},
                                            FamilyCase{"Yuv", Family::Yuv, 176, 144}),
                          [](const auto& info) { return std::string(info.param.name); });
 

@@ -4,6 +4,7 @@
 #include <cstring>
 #include <stdexcept>
 #include <thread>
+#include <vector>
 
 #include "converter/job/picture_widening.h"
 #include "platform/debug_output.h"
@@ -14,6 +15,24 @@ namespace {
 
 constexpr size_t kChunkBytes = 1048576;
 constexpr int32_t kHeaderBytes = 1024;
+
+// Where the file header starts. A damaged or cut recording can carry bytes in
+// front of it, and the stream must begin with the header itself, so the job
+// starts there. 0 when no header is found in
+// the first megabyte: the library then reports the file as unknown.
+int64_t FindFileHeader(qor::File* source) {
+    constexpr size_t kSearchBytes = 1048576;
+    std::vector<uint8_t> bytes(kSearchBytes);
+    const int64_t got = source->ReadAt(bytes.data(), bytes.size(), 0);
+    for (int64_t p = 0; p + kHeaderBytes <= got; ++p) {
+        const uint8_t* b = bytes.data() + p;
+        if (b[0] == 0x00 && b[1] == 0x00 && b[2] == 0x01 && b[3] == 0xB2 && b[8] == 0x00 && b[9] == 0x04 &&
+            b[10] == 0x00 && b[11] == 0x00) {
+            return p;
+        }
+    }
+    return 0;
+}
 constexpr uint32_t kMaxAudioBlock = 16384;
 constexpr int kMp3OutputBytes = 16384;
 constexpr int32_t kAudioLeadTimeMs = 1000;
@@ -174,8 +193,10 @@ bool ConversionJob::SetUp(const std::string& source, const std::string& outputPa
     m_bitrate =
         vidorra::TargetBitrate(size > 0 ? static_cast<uint64_t>(size) : 0, m_totalSeconds, m_settings.bitrateFactor);
     uint8_t header[kHeaderBytes] = {};
-    m_source.Seek(0, qor::File::Origin::Begin);
+    const int64_t headerAt = FindFileHeader(&m_source);
+    m_source.Seek(headerAt, qor::File::Origin::Begin);
     const int64_t headerRead = m_source.Read(header, sizeof header);
+    m_dataStart = headerAt + kHeaderBytes;
 
     m_playerId = m_player.CreatePlayer(5, 0);
     const uint32_t player = static_cast<uint32_t>(m_playerId);
@@ -279,7 +300,7 @@ void ConversionJob::ReportProgress() {
 bool ConversionJob::Feed(bool* writeFailed) {
     const uint32_t player = static_cast<uint32_t>(m_playerId);
     m_chunk.resize(kChunkBytes);
-    m_source.Seek(kHeaderBytes, qor::File::Origin::Begin);
+    m_source.Seek(m_dataStart, qor::File::Origin::Begin);
     int64_t count = m_source.Read(m_chunk.data(), kChunkBytes);
     while (count > 0) {
         int64_t remaining = count;

@@ -151,6 +151,7 @@ private:
     int32_t m_height = 0;
     int32_t m_playerId = -1;
     qor::File m_source;
+    int64_t m_dataStart = 0;  // file position right after the file header
     std::vector<uint8_t> m_chunk;
     QorWaveFormat m_waveFormat{};
 

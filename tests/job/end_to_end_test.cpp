@@ -186,3 +186,19 @@ TEST(ConversionJobLibrary, RecordingUnderOneSecondConvertsAt768000) {
     EXPECT_EQ(capture.Count("[QOR]QORPLAYER_FileGetTotalTime() return value error!\n"), 1);
     EXPECT_EQ(ProbeStream(dir + "/short.avi", "v")["nb_read_frames"], "20");
 }
+
+TEST(ConversionJobLibrary, BytesBeforeTheFileHeaderDoNotStopTheConversion) {
+    const qor::test::TempDir temp("job_e2e_garbage");
+    const std::string dir = temp.path();
+    qor::recgen::Options options;
+    options.frameCount = 50;
+    options.leadingGarbage = 700;  // the first 1024 bytes hold no whole header
+    qor::recgen::Recording info;
+    std::string error;
+    ASSERT_TRUE(qor::recgen::WriteRecording(options, dir + "/cut.mp4", &info, &error)) << error;
+    vidorra::ConversionJob job(vidorra::LibraryPlayerInterface(), vidorra::ConversionSettings::ForQualityLevel(2),
+                               vidorra::JobFrontEnd{});
+    ASSERT_EQ(job.Run(dir + "/cut.mp4", dir + "/cut.avi").outcome, vidorra::JobOutcome::Succeeded);
+    EXPECT_EQ(DecodeErrors(dir + "/cut.avi"), "");
+    EXPECT_EQ(ProbeStream(dir + "/cut.avi", "v")["nb_read_frames"], "50");
+}

@@ -239,15 +239,22 @@ bool ConversionJob::SetUp(const std::string& source, const std::string& outputPa
 
     m_writer = std::make_unique<AVIOutput>();
     m_videoStream = m_writer->AddVideoStream();
-    m_audioStream = m_writer->AddAudioStream();
     SetAviVideoStream(m_videoStream, width, height);
 
-    if (m_player.GetAudioWaveOutInfo(player, &m_waveFormat) == 0) {
-        qor::DebugOutput("[QOR]call QORPLAYER_GetAudioWaveOutInfo() error.\n");
-        *failure = JobFailure::NoAudioFormat;
-        return false;
+    m_hasAudio = m_player.GetAudioWaveOutInfo(player, &m_waveFormat) != 0;
+    if (!m_hasAudio) {
+        // A recording made without sound (media stream type 1) becomes an AVI
+        // with a video stream only; a recording with sound the player cannot
+        // describe still fails, since converting it would lose the sound.
+        const bool videoOnly = m_player.GetMediaStreamType != nullptr && m_player.GetMediaStreamType(player) == 1;
+        if (!videoOnly) {
+            qor::DebugOutput("[QOR]call QORPLAYER_GetAudioWaveOutInfo() error.\n");
+            *failure = JobFailure::NoAudioFormat;
+            return false;
+        }
     }
-    {
+    if (m_hasAudio) {
+        m_audioStream = m_writer->AddAudioStream();
         std::lock_guard<std::mutex> lock(m_audioLock);
         if (AudioSettingsFor(m_waveFormat.nSamplesPerSec) == nullptr && m_frontEnd.dialog &&
             m_frontEnd.audioFormatRefused) {
@@ -280,8 +287,9 @@ bool ConversionJob::WriterFailed() const { return m_writer->HasError(); }
 
 void ConversionJob::Flush(bool final) {
     std::scoped_lock locks(m_videoLock, m_audioLock);
+    // Without sound there is nothing to interleave with, so every picture can go out at once.
     m_queues.FlushQueues(
-        final,
+        final || !m_hasAudio,
         [this](uint32_t flags, const uint8_t* data, uint32_t length) {
             return m_videoStream->Write(flags, data, length, 1);
         },

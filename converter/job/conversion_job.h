@@ -170,6 +170,7 @@ private:
     PcmAccumulator m_pcm;
     std::vector<uint8_t> m_mp3Out;
     bool m_doubleRate = false;
+    bool m_hasAudio = true;  // false for a recording made without sound
 
     // Guarded by both locks (each queue by its own, flushes take both).
     EncodedFrameQueue m_queues;

@@ -20,6 +20,7 @@ const PlayerInterface& LibraryPlayerInterface() {
         QORPLAYER_GetAudioWaveOutInfo,
         QORPLAYER_StreamWriteToBuf,
         QORPLAYER_StreamGetBufferedFrames,
+        QORPLAYER_GetMediaStreamType,
     };
     return table;
 }

@@ -28,6 +28,8 @@ struct PlayerInterface {
     int32_t (*GetAudioWaveOutInfo)(uint32_t, QorWaveFormat*);
     int32_t (*StreamWriteToBuf)(uint32_t, const uint8_t*, int32_t, int32_t, int32_t, int32_t);
     int32_t (*StreamGetBufferedFrames)(uint32_t);
+    // May be null (a stand-in that does not know): the recording then counts as having sound.
+    int32_t (*GetMediaStreamType)(uint32_t);
 };
 
 // The table over QOR_Player's exported functions. Only code that calls this

@@ -202,3 +202,20 @@ TEST(ConversionJobLibrary, BytesBeforeTheFileHeaderDoNotStopTheConversion) {
     EXPECT_EQ(DecodeErrors(dir + "/cut.avi"), "");
     EXPECT_EQ(ProbeStream(dir + "/cut.avi", "v")["nb_read_frames"], "50");
 }
+
+TEST(ConversionJobLibrary, RecordingWithoutSoundBecomesAVideoOnlyAvi) {
+    const qor::test::TempDir temp("job_e2e_silent");
+    const std::string dir = temp.path();
+    qor::recgen::Options options;
+    options.frameCount = 60;
+    options.audio = false;
+    qor::recgen::Recording info;
+    std::string error;
+    ASSERT_TRUE(qor::recgen::WriteRecording(options, dir + "/silent.mp4", &info, &error)) << error;
+    vidorra::ConversionJob job(vidorra::LibraryPlayerInterface(), vidorra::ConversionSettings::ForQualityLevel(2),
+                               vidorra::JobFrontEnd{});
+    ASSERT_EQ(job.Run(dir + "/silent.mp4", dir + "/silent.avi").outcome, vidorra::JobOutcome::Succeeded);
+    EXPECT_EQ(DecodeErrors(dir + "/silent.avi"), "");
+    EXPECT_EQ(ProbeStream(dir + "/silent.avi", "v")["nb_read_frames"], "60");
+    EXPECT_TRUE(ProbeStream(dir + "/silent.avi", "a").empty());
+}

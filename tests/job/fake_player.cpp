@@ -219,11 +219,14 @@ int32_t StreamWriteToBuf(uint32_t, const uint8_t*, int32_t length, int32_t, int3
 
 int32_t StreamGetBufferedFrames(uint32_t) { return S().buffered.load(); }
 
+int32_t GetMediaStreamType(uint32_t) { return S().script.mediaStreamType; }
+
 const vidorra::PlayerInterface kInterface = {
     CreatePlayer,      ReleasePlayer,       DisableCreateIndexTable, FileOpen,
     FileGetTotalFrame, FileGetTotalTime,    RegisterVideo,           RegisterAudio,
     StreamOpen,        DisableSynchronize,  EnableDataDriven,        SetPostFilter,
     GetPictureSize,    GetAudioWaveOutInfo, StreamWriteToBuf,        StreamGetBufferedFrames,
+    GetMediaStreamType,
 };
 
 }  // namespace

@@ -36,6 +36,7 @@ struct Script {
     int32_t reportedWidth = 352;
     int32_t reportedHeight = 288;
     bool hasAudio = true;
+    int mediaStreamType = 0;        // what GetMediaStreamType reports
     QorWaveFormat wave{1, 1, 8000, 16000, 2, 16, 0};
     std::vector<Picture> pictures;  // handed out on the first write
     std::vector<AudioBlock> audio;  // same

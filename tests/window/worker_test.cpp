@@ -270,11 +270,12 @@ int32_t Write(uint32_t, const uint8_t*, int32_t length, int32_t, int32_t, int32_
     return length;
 }
 int32_t Buffered(uint32_t) { return 0; }
+int32_t MediaStreamType(uint32_t) { return 0; }
 
 const vidorra::PlayerInterface kPlayer = {Create,     Release,       One,         Open,       TotalFrames,
                                           TotalTime,  RegisterVideo, RegisterAudio, StreamOpen, One,
                                           DataDriven, PostFilter,    PictureSize, Wave,       Write,
-                                          Buffered};
+                                          Buffered,   MediaStreamType};
 
 }  // namespace slowplayer
 

@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "converter/avi/avi_output.h"
+#include "tests/avi/riff_walker.h"
 #include "tests/support/debug_capture.h"
 #include "tests/support/temp_dir.h"
 
@@ -96,6 +97,14 @@ inline std::vector<uint8_t> ChunkBytes(int index, uint32_t size) {
     std::vector<uint8_t> b(size);
     for (uint32_t j = 0; j < size; ++j) b[j] = static_cast<uint8_t>(index * 31 + j * 7 + 1);
     return b;
+}
+
+// The file read back by the test's own RIFF walker; a read failure fails the test.
+inline AviFile ReadOrFail(const std::string& path) {
+    AviFile avi;
+    std::string error;
+    EXPECT_TRUE(ReadAvi(path, &avi, &error)) << error;
+    return avi;
 }
 
 }  // namespace avitest

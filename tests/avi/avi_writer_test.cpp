@@ -17,16 +17,11 @@ namespace {
 
 using avitest::AviFile;
 using avitest::ChunkBytes;
+using avitest::ReadOrFail;
 using avitest::TwoStreamWriter;
 using vidorra::AVIOutput;
 using vidorra::kAviKeyFrame;
 
-AviFile ReadOrFail(const std::string& path) {
-    AviFile avi;
-    std::string error;
-    EXPECT_TRUE(avitest::ReadAvi(path, &avi, &error)) << error;
-    return avi;
-}
 
 std::vector<uint8_t> ReadBytes(const std::string& path, uint64_t at, size_t n) {
     qor::File f;

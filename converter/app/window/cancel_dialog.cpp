@@ -7,6 +7,7 @@
 #include <QRadioButton>
 #include <QVBoxLayout>
 
+#include "converter/app/window/dialog_parts.h"
 #include "converter/app/window/window_language.h"
 
 namespace vidorra {
@@ -14,21 +15,11 @@ namespace vidorra {
 CancelDialog::CancelDialog(UiLanguage language, QWidget* parent) : QDialog(parent) {
     setWindowTitle(WindowText("Cancel", language));
     auto* box = new QGroupBox(this);
-    auto* boxLayout = new QVBoxLayout(box);
-    m_choice = new QButtonGroup(box);
     const std::string_view names[] = {"Cancel current file", "Cancel all files"};
-    for (int i = 0; i < 2; ++i) {
-        auto* radio = new QRadioButton(WindowText(names[i], language), box);
-        m_choice->addButton(radio, i);
-        boxLayout->addWidget(radio);
-    }
-    m_ok = new QPushButton(WindowText("OK", language), this);
-    m_ok->setObjectName("okButton");
-    m_ok->setDefault(true);
-    m_cancel = new QPushButton(WindowText("Cancel", language), this);
-    m_cancel->setObjectName("cancelButton");
-    connect(m_ok, &QPushButton::clicked, this, &QDialog::accept);
-    connect(m_cancel, &QPushButton::clicked, this, &QDialog::reject);
+    m_choice = AddRadioGroup(box, names, language);
+    const DialogButtons dialogButtons = MakeOkCancelButtons(this, language);
+    m_ok = dialogButtons.ok;
+    m_cancel = dialogButtons.cancel;
 
     auto* buttons = new QHBoxLayout;
     buttons->addWidget(m_ok);

@@ -7,24 +7,13 @@
 #include <QRadioButton>
 #include <QVBoxLayout>
 
+#include "converter/app/window/dialog_parts.h"
 #include "converter/app/window/window_language.h"
 #include "converter/job/conversion_settings.h"
 
 namespace vidorra {
 
 namespace {
-
-QButtonGroup* AddRadioGroup(QGroupBox* box, std::span<const std::string_view> names, UiLanguage language) {
-    auto* group = new QButtonGroup(box);
-    auto* layout = new QVBoxLayout(box);
-    for (size_t i = 0; i < names.size(); ++i) {
-        auto* radio = new QRadioButton(WindowText(names[i], language), box);
-        group->addButton(radio, static_cast<int>(i));
-        layout->addWidget(radio);
-    }
-    layout->addStretch(1);
-    return group;
-}
 
 void Check(QButtonGroup* group, int id) {
     // "Nothing selected" needs exclusivity off for a moment.
@@ -47,13 +36,9 @@ OptionsDialog::OptionsDialog(UiLanguage language, QWidget* parent) : QDialog(par
     filterBox->setObjectName("filterGroup");
     m_filter = AddRadioGroup(filterBox, kFilterNames, language);
 
-    m_ok = new QPushButton(WindowText("OK", language), this);
-    m_ok->setObjectName("okButton");
-    m_ok->setDefault(true);
-    m_cancel = new QPushButton(WindowText("Cancel", language), this);
-    m_cancel->setObjectName("cancelButton");
-    connect(m_ok, &QPushButton::clicked, this, &QDialog::accept);
-    connect(m_cancel, &QPushButton::clicked, this, &QDialog::reject);
+    const DialogButtons buttons = MakeOkCancelButtons(this, language);
+    m_ok = buttons.ok;
+    m_cancel = buttons.cancel;
 
     auto* right = new QVBoxLayout;
     right->addWidget(filterBox);

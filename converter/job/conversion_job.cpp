@@ -34,6 +34,9 @@ int64_t FindFileHeader(qor::File* source) {
     return 0;
 }
 constexpr uint32_t kMaxAudioBlock = 16384;
+// Pictures packed and waiting for the encoder: enough to ride out a slow key
+// frame without letting the decoder run far ahead.
+constexpr size_t kEncodeSlots = 4;
 constexpr int kMp3OutputBytes = 16384;
 constexpr int32_t kAudioLeadTimeMs = 1000;
 // Pointers the recorders' debug heap fills freed memory with.
@@ -233,8 +236,10 @@ bool ConversionJob::SetUp(const std::string& source, const std::string& outputPa
             return false;
         }
         // Sized from the reported picture, not a fixed largest size.
-        m_picture.assign(pictureBytes, 0);
         m_bitstream.assign(pictureBytes * 2, 0);
+        m_encodeWorker = std::make_unique<VideoEncodeWorker>(
+            pictureBytes, kEncodeSlots,
+            [this](uint8_t* picture, const EncodeRequest& request) { EncodePicture(picture, request); });
     }
 
     m_writer = std::make_unique<AVIOutput>();
@@ -286,6 +291,9 @@ bool ConversionJob::Stopping() const {
 bool ConversionJob::WriterFailed() const { return m_writer->HasError(); }
 
 void ConversionJob::Flush(bool final) {
+    // Every picture handed in so far goes into this flush, as it did when
+    // the callback encoded it at once.
+    if (m_encodeWorker) m_encodeWorker->WaitIdle();
     std::scoped_lock locks(m_videoLock, m_audioLock);
     // Without sound there is nothing to interleave with, so every picture can go out at once.
     m_queues.FlushQueues(
@@ -363,6 +371,8 @@ void ConversionJob::Drain() {
 }
 
 void ConversionJob::CleanUp() {
+    // Stopped outside the locks: the worker may be waiting for the video lock.
+    if (m_encodeWorker) m_encodeWorker->Stop();
     {
         std::scoped_lock locks(m_videoLock, m_audioLock);
         if (m_writer) {
@@ -385,6 +395,10 @@ void ConversionJob::CleanUp() {
     if (m_playerId >= 0) m_player.ReleasePlayer(static_cast<uint32_t>(m_playerId));
     m_playerId = -1;
     m_source.Close();
+    // Only now: until the player's threads were gone a callback could still
+    // be asking the stopped worker for a buffer.
+    std::lock_guard<std::mutex> lock(m_videoLock);
+    m_encodeWorker.reset();
 }
 
 bool ConversionJob::CallbacksWork() const {
@@ -419,29 +433,47 @@ void ConversionJob::OnVideo(const VideoDecodeFrameInfo& info) {
         qor::DebugOutput("[QOR]wrong video frame data.\n");
         return;
     }
-    std::lock_guard<std::mutex> lock(m_videoLock);
-    if (m_videoEncoder == nullptr || !CallbacksWork()) return;
+    VideoEncodeWorker* worker = nullptr;
+    {
+        std::lock_guard<std::mutex> lock(m_videoLock);
+        if (!m_encodeWorker || !CallbacksWork()) return;
+        worker = m_encodeWorker.get();
+    }
+    // Waits while the encoder is behind; null once the job is cleaning up.
+    uint8_t* packed = worker->Acquire();
+    if (packed == nullptr) return;
+    // A picture whose size differs from the encoder's (528-wide pictures,
+    // reported as 704, or a size change inside the recording) is scaled to
+    // it; the encoder takes one size for the whole file.
+    if (!PackPicture(picture, m_width, m_height, packed, PackedPictureSize(m_width, m_height))) {
+        worker->Discard(packed);
+        qor::DebugOutput("[QOR]wrong video frame data.\n");
+        return;
+    }
+    EncodeRequest request{info.uTimeStamp, info.iWidth, info.iHeight, 0};
+    {
+        std::lock_guard<std::mutex> lock(m_videoLock);
+        request.repeats = m_haveLastVideoTime ? GapFillRepeats(m_lastVideoTime, info.uTimeStamp) : 0;
+        m_lastVideoTime = info.uTimeStamp;
+        m_haveLastVideoTime = true;
+    }
+    worker->Submit(packed, request);
+}
+
+void ConversionJob::EncodePicture(uint8_t* picture, const EncodeRequest& request) {
     try {
-        // A picture whose size differs from the encoder's (528-wide pictures,
-        // reported as 704, or a size change inside the recording) is scaled
-        // to it; the encoder takes one size for the whole file.
-        if (!PackPicture(picture, m_width, m_height, m_picture.data(), m_picture.size())) {
-            qor::DebugOutput("[QOR]wrong video frame data.\n");
-            return;
-        }
-        const int repeats = m_haveLastVideoTime ? GapFillRepeats(m_lastVideoTime, info.uTimeStamp) : 0;
-        for (int n = 0; n <= repeats; ++n) {
+        for (int n = 0; n <= request.repeats; ++n) {
             int keyFrame = 0;
-            const int length = enc_encode(m_videoEncoder, m_settings.presetIndex, m_picture.data(), m_bitstream.data(),
+            const int length = enc_encode(m_videoEncoder, m_settings.presetIndex, picture, m_bitstream.data(),
                                           static_cast<int>(m_bitstream.size()), &keyFrame, nullptr, nullptr, nullptr,
                                           nullptr, nullptr, nullptr);
             if (length < 0) throw std::runtime_error("encoder");
+            std::lock_guard<std::mutex> lock(m_videoLock);
             m_queues.AddMp4VideoToList(keyFrame != 0 ? kAviKeyFrame : 0u, m_bitstream.data(),
-                                       static_cast<uint32_t>(length), info.iWidth, info.iHeight, info.uTimeStamp);
+                                       static_cast<uint32_t>(length), request.width, request.height,
+                                       request.timeStamp);
         }
-        m_lastVideoTime = info.uTimeStamp;
-        m_haveLastVideoTime = true;
-        m_producedFrames.fetch_add(repeats + 1);
+        m_producedFrames.fetch_add(request.repeats + 1);
     } catch (...) {
         qor::DebugOutput("[QOR]VideoDecCallBack() report ZRV.\n");
     }

@@ -10,8 +10,11 @@
 //
 // Threading: Run blocks the calling thread (the job's thread). The player
 // calls VideoDecCallBack and AudioDecCallBack on its own video and audio
-// threads; they take the video lock and the audio lock respectively. The job
-// thread takes both, always video first, to flush and to clean up. Only one
+// threads; they take the video lock and the audio lock respectively. The
+// video callback only packs the picture: the job's encode worker encodes it
+// on a thread of its own and queues the result under the video lock. The job
+// thread takes both locks, always video first, to flush and to clean up; a
+// flush first waits until the worker has encoded every picture handed in. Only one
 // job runs at a time in the process: Run waits for a job running elsewhere.
 // JobControl flags are written by the window's thread and polled by the job
 // and the callbacks; progress and report are called on the job's thread with
@@ -34,6 +37,7 @@
 #include "converter/job/encoded_frame_queue.h"
 #include "converter/job/pcm_accumulator.h"
 #include "converter/job/player_interface.h"
+#include "converter/job/video_encode_worker.h"
 #include "platform/file.h"
 
 namespace vidorra {
@@ -136,6 +140,8 @@ private:
     bool CallbacksWork() const;
     bool Stopping() const;  // dialog: cancel current file or exit
     void OnVideo(const VideoDecodeFrameInfo& info);
+    // On the encode worker's thread.
+    void EncodePicture(uint8_t* picture, const EncodeRequest& request);
     void OnAudio(const AudioDecodeFrameInfo& info);
     void ReportProgress();
 
@@ -155,10 +161,11 @@ private:
     std::vector<uint8_t> m_chunk;
     QorWaveFormat m_waveFormat{};
 
-    // Guarded by m_videoLock.
+    // Guarded by m_videoLock. The encoder and the bitstream buffer belong to
+    // the encode worker's thread while the worker runs.
     std::mutex m_videoLock;
     Mpeg4Encoder* m_videoEncoder = nullptr;
-    std::vector<uint8_t> m_picture;
+    std::unique_ptr<VideoEncodeWorker> m_encodeWorker;
     std::vector<uint8_t> m_bitstream;
     bool m_haveLastVideoTime = false;
     uint32_t m_lastVideoTime = 0;

@@ -11,18 +11,32 @@
 namespace {
 
 using qor_components::CopyPicture;
+using qor_components::HasLayout;
 using qor_components::LibavVideoDecoder;
 using qor_components::PictureBuffer;
 using qor_components::PictureFilter;
+using qor_components::PictureLayout;
 using qor_components::PlaneSet;
 
 constexpr int kMaxDimension = 4096;
 
 struct AvcDecoder {
+    AvcDecoder() : lastFrame(av_frame_alloc()) {}
+    ~AvcDecoder() { av_frame_free(&lastFrame); }
+    AvcDecoder(const AvcDecoder&) = delete;
+    AvcDecoder& operator=(const AvcDecoder&) = delete;
+
     LibavVideoDecoder codec;
+    // Used when a picture cannot be handed out as decoded (and black until
+    // the first picture).
     PictureBuffer picture;
     PictureFilter filter;
-    const AVFrame* pLastFrame = nullptr;
+    // The last picture delivered: the context's picture pointer may point
+    // into it, so it is held until the next picture (or destruction), also
+    // across calls that give none.
+    AVFrame* lastFrame = nullptr;
+    // The last call delivered lastFrame, so the post filter may use it.
+    bool bFresh = false;
 };
 
 PlaneSet ContiguousPlanes(uint8_t* pStart, int iWidth, int iHeight) {
@@ -43,7 +57,8 @@ QOR_EXPORT H264DecoderContext* h264_init(int32_t iWidth, int32_t iHeight) {
         return nullptr;
     try {
         auto* decoder = new AvcDecoder;
-        if (!decoder->codec.Open(AV_CODEC_ID_H264, nullptr, 0, false)) {
+        if (!decoder->lastFrame ||
+            !decoder->codec.Open(AV_CODEC_ID_H264, nullptr, 0, false, PictureLayout::ContiguousI420)) {
             delete decoder;
             return nullptr;
         }
@@ -67,7 +82,7 @@ QOR_EXPORT int32_t h264_decode_one_frame(H264DecoderContext* pContext) {
     if (!pContext || !pContext->pPrivate) return QOR_AVC_ERROR;
     auto* decoder = static_cast<AvcDecoder*>(pContext->pPrivate);
     try {
-        decoder->pLastFrame = nullptr;
+        decoder->bFresh = false;
         if (!pContext->pData || pContext->uLength == 0) return QOR_AVC_NO_PICTURE;
         decoder->codec.SetExportQp(pContext->bPostFilter != 0);
         const AVFrame* frame = decoder->codec.Decode(pContext->pData, pContext->uLength);
@@ -75,9 +90,20 @@ QOR_EXPORT int32_t h264_decode_one_frame(H264DecoderContext* pContext) {
         // A stream whose size differs from the one the context was made for
         // cannot fill the fixed picture block; refuse it rather than crop.
         if (frame->width != pContext->iWidth || frame->height != pContext->iHeight) return QOR_AVC_ERROR;
-        CopyPicture(frame, ContiguousPlanes(pContext->pPicture, pContext->iWidth, pContext->iHeight), pContext->iWidth,
-                    pContext->iHeight);
-        decoder->pLastFrame = frame;
+        const int width = pContext->iWidth;
+        const int height = pContext->iHeight;
+        av_frame_unref(decoder->lastFrame);
+        if (HasLayout(frame, PictureLayout::ContiguousI420, width, height) &&
+            av_frame_ref(decoder->lastFrame, frame) >= 0) {
+            // Read only: the decoder may still predict from this picture.
+            pContext->pPicture = decoder->lastFrame->data[0];
+        } else {
+            const PlaneSet planes = decoder->picture.Allocate(width, height, width, width / 2);
+            CopyPicture(frame, planes, width, height);
+            pContext->pPicture = planes.pY;
+            if (av_frame_ref(decoder->lastFrame, frame) < 0) return QOR_AVC_PICTURE_READY;
+        }
+        decoder->bFresh = true;
         return QOR_AVC_PICTURE_READY;
     } catch (...) {
         return QOR_AVC_ERROR;
@@ -89,8 +115,8 @@ QOR_EXPORT int32_t postfilter(H264DecoderContext* pContext, uint8_t* pDestinatio
     auto* decoder = static_cast<AvcDecoder*>(pContext->pPrivate);
     const PlaneSet out = ContiguousPlanes(pDestination, pContext->iWidth, pContext->iHeight);
     try {
-        if (decoder->pLastFrame && pContext->bPostFilter) {
-            decoder->filter.Apply(decoder->pLastFrame, out, pContext->iWidth, pContext->iHeight);
+        if (decoder->bFresh && pContext->bPostFilter) {
+            decoder->filter.Apply(decoder->lastFrame, out, pContext->iWidth, pContext->iHeight);
         } else {
             std::memcpy(pDestination, pContext->pPicture, static_cast<size_t>(pContext->iWidth) * pContext->iHeight * 3 / 2);
         }

@@ -21,7 +21,9 @@ typedef struct H264DecoderContext {
     uint8_t bLowDelay;     /* in: the caller sets 1 (one picture out per frame in) */
     uint8_t uReserved[2];
     /* out: the last picture, I420 in one block: width x height luma, then
-     * the two quarter-size chroma planes (U, then V). */
+     * the two quarter-size chroma planes (U, then V). Read only; it may move
+     * from call to call, and stays valid and unchanged until the next call
+     * (also after calls that give no picture) or h264_destroy. */
     uint8_t* pPicture;
     int32_t iWidth;
     int32_t iHeight;

@@ -12,12 +12,12 @@
 namespace {
 
 using qor_components::CopyPicture;
+using qor_components::HasLayout;
+using qor_components::kLineMargin;
 using qor_components::LibavVideoDecoder;
 using qor_components::PictureBuffer;
+using qor_components::PictureLayout;
 using qor_components::PlaneSet;
-
-// The recorder's pictures leave a 64-pixel margin on each side of a line.
-constexpr int kLineMargin = 128;
 
 struct OspreyDecoder {
     LibavVideoDecoder codec;
@@ -69,14 +69,25 @@ int32_t Decode(OspreyDecoder* decoder, OspreyFrameRecord* frame, OspreyStatistic
     if (!picture) return static_cast<int32_t>(n);
     const int width = picture->width;
     const int height = picture->height;
-    const int strideY = width + kLineMargin;
-    const PlaneSet planes = decoder->picture.Allocate(width, height, strideY, strideY / 2);
-    CopyPicture(picture, planes, width, height);
-    frame->pPlanes[0] = planes.pY;
-    frame->pPlanes[1] = planes.pU;
-    frame->pPlanes[2] = planes.pV;
-    frame->iStrides[0] = planes.iStrideY;
-    frame->iStrides[1] = frame->iStrides[2] = planes.iStrideC;
+    // The recorder's pictures leave a margin of 128 bytes per line. The
+    // decoder usually writes them that way already; otherwise copy.
+    if (HasLayout(picture, PictureLayout::LineMargin128, width, height)) {
+        // Read only: the decoder may still predict from this picture.
+        frame->pPlanes[0] = picture->data[0];
+        frame->pPlanes[1] = picture->data[1];
+        frame->pPlanes[2] = picture->data[2];
+        frame->iStrides[0] = picture->linesize[0];
+        frame->iStrides[1] = frame->iStrides[2] = picture->linesize[1];
+    } else {
+        const int strideY = width + kLineMargin;
+        const PlaneSet planes = decoder->picture.Allocate(width, height, strideY, strideY / 2);
+        CopyPicture(picture, planes, width, height);
+        frame->pPlanes[0] = planes.pY;
+        frame->pPlanes[1] = planes.pU;
+        frame->pPlanes[2] = planes.pV;
+        frame->iStrides[0] = planes.iStrideY;
+        frame->iStrides[1] = frame->iStrides[2] = planes.iStrideC;
+    }
     stats->iType = picture->pict_type == AV_PICTURE_TYPE_I ? 1 : 2;
     stats->iWidth = width;
     stats->iHeight = height;
@@ -101,7 +112,7 @@ QOR_EXPORT int32_t orcaOsprey_decore(void* hHandle, int32_t iOperation, void* pP
                 if (!create) return QOR_OSPREY_ERR_FAIL;
                 if (create->uVersion != QOR_OSPREY_VERSION) return QOR_OSPREY_ERR_VERSION;
                 auto* decoder = new OspreyDecoder;
-                if (!decoder->codec.Open(AV_CODEC_ID_MPEG4, nullptr, 0, false)) {
+                if (!decoder->codec.Open(AV_CODEC_ID_MPEG4, nullptr, 0, false, PictureLayout::LineMargin128)) {
                     delete decoder;
                     return QOR_OSPREY_ERR_FAIL;
                 }

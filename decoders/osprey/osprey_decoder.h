@@ -49,7 +49,8 @@ typedef struct OspreyFrameRecord {
     int32_t iLength;
     int32_t iColorSpace;
     /* out: the picture, planes Y, U, V; strides width + 128 and half of it.
-     * Valid until the next call on the same handle. */
+     * Read only (the decoder may still predict from it); valid and
+     * unchanged until the next call on the same handle. */
     uint8_t* pPlanes[3];
     int32_t iStrides[3];
     int32_t iStride; /* in: the caller's picture width */

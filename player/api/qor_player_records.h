@@ -35,7 +35,9 @@ enum {
     QOR_PICTURE_PLANAR_YUV420 = 4 /* the normal case: three planes */
 };
 
-/* One decoded picture, handed to the video decode callback. */
+/* One decoded picture, handed to the video decode callback. The planes are
+ * the decoder's own picture, valid during the call only and read-only: the
+ * decoder predicts the next pictures from it, so copy before changing it. */
 typedef struct VideoDecodeFrameInfo {
     int32_t iFormat;          /* 4 planar YUV 4:2:0; other codes: packed picture */
     int32_t iWidth;           /* as coded: 528 stays 528 */

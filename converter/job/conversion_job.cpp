@@ -291,9 +291,10 @@ bool ConversionJob::Stopping() const {
 bool ConversionJob::WriterFailed() const { return m_writer->HasError(); }
 
 void ConversionJob::Flush(bool final) {
-    // Every picture handed in so far goes into this flush, as it did when
-    // the callback encoded it at once.
-    if (m_encodeWorker) m_encodeWorker->WaitIdle();
+    // The last flush must see every picture handed in. A partial one writes
+    // what is encoded so far and leaves the rest to the next, so the encoder
+    // goes on with the last pictures of a piece while the next is fed.
+    if (final && m_encodeWorker) m_encodeWorker->WaitIdle();
     std::scoped_lock locks(m_videoLock, m_audioLock);
     // Without sound there is nothing to interleave with, so every picture can go out at once.
     m_queues.FlushQueues(

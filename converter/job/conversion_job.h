@@ -13,8 +13,9 @@
 // threads; they take the video lock and the audio lock respectively. The
 // video callback only packs the picture: the job's encode worker encodes it
 // on a thread of its own and queues the result under the video lock. The job
-// thread takes both locks, always video first, to flush and to clean up; a
-// flush first waits until the worker has encoded every picture handed in. Only one
+// thread takes both locks, always video first, to flush and to clean up; the
+// final flush first waits until the worker has encoded every picture handed
+// in. Only one
 // job runs at a time in the process: Run waits for a job running elsewhere.
 // JobControl flags are written by the window's thread and polled by the job
 // and the callbacks; progress and report are called on the job's thread with

@@ -15,8 +15,8 @@
 // on a thread of its own and queues the result under the video lock. The job
 // thread takes both locks, always video first, to flush and to clean up; the
 // final flush first waits until the worker has encoded every picture handed
-// in. Only one
-// job runs at a time in the process: Run waits for a job running elsewhere.
+// in. Only one job runs at a time in the process: Run waits for a job running
+// elsewhere.
 // JobControl flags are written by the window's thread and polled by the job
 // and the callbacks; progress and report are called on the job's thread with
 // neither the video nor the audio lock held (report after the job has ended).

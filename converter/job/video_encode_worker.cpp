@@ -16,7 +16,6 @@ uint8_t* VideoEncodeWorker::Acquire() {
     if (m_stopping) return nullptr;
     uint8_t* buffer = m_free.back();
     m_free.pop_back();
-    ++m_outstanding;
     return buffer;
 }
 
@@ -32,14 +31,15 @@ void VideoEncodeWorker::Discard(uint8_t* picture) {
     {
         std::lock_guard<std::mutex> lock(m_ringLock);
         m_free.push_back(picture);
-        --m_outstanding;
     }
     m_changed.notify_all();
 }
 
 void VideoEncodeWorker::WaitIdle() {
     std::unique_lock<std::mutex> lock(m_ringLock);
-    m_changed.wait(lock, [this] { return m_stopping || m_outstanding == 0; });
+    // Every buffer back in the free list: none is being packed, waits or is
+    // being encoded.
+    m_changed.wait(lock, [this] { return m_stopping || m_free.size() == m_buffers.size(); });
 }
 
 void VideoEncodeWorker::Stop() {
@@ -62,7 +62,6 @@ void VideoEncodeWorker::Run() {
         m_encode(picture, request);
         lock.lock();
         m_free.push_back(picture);
-        --m_outstanding;
         m_changed.notify_all();
     }
 }

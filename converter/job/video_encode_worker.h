@@ -58,11 +58,10 @@ private:
     const EncodeFunction m_encode;
     std::vector<std::vector<uint8_t>> m_buffers;
 
-    std::mutex m_ringLock;  // guards everything below
+    std::mutex m_ringLock;  // guards the free list, the ready queue and the stop flag
     std::condition_variable m_changed;
     std::vector<uint8_t*> m_free;
     std::deque<std::pair<uint8_t*, EncodeRequest>> m_ready;
-    size_t m_outstanding = 0;  // taken and neither encoded nor discarded
     bool m_stopping = false;
 
     std::thread m_thread;  // last: starts once the ring exists

@@ -18,30 +18,33 @@ constexpr int kEndScanBlock = 512000;
 
 }  // namespace
 
-bool CMpegParser::ScanFirstKeyFrame(CFileController* pController) {
-    if (pController == nullptr || m_pFileInfo == nullptr) return false;
-    std::vector<uint8_t> buffer(kEndScanBlock);
-    int64_t position = m_pFileInfo->iHeaderPosition + m_iHeaderLength;
+CMpegParser::ForwardWalkEnd CMpegParser::WalkKeyFramesForward(
+    CFileController* pController, uint8_t* pBuffer, int iBlockSize, int64_t iPosition,
+    const std::function<bool()>& bGoOn, const std::function<void(int64_t)>& onHeader,
+    const std::function<bool(const uint8_t*, int64_t, int)>& onKeyFrame) {
     const int64_t fileSize = m_pFileInfo->iFileSize;
-    while (!StopRequested() && position < fileSize) {
-        if (pController->Seek(position, 0) != position) return false;
+    int64_t position = iPosition;
+    while (position < fileSize) {
+        if (!bGoOn()) return ForwardWalkEnd::Stopped;
+        if (pController->Seek(position, 0) != position) return ForwardWalkEnd::ReadFailed;
         int held = 0;
-        if (!pController->Read(buffer.data(), kEndScanBlock, &held)) return false;
+        if (!pController->Read(pBuffer, iBlockSize, &held)) return ForwardWalkEnd::ReadFailed;
         const bool atEnd = position + held >= fileSize;
         int offset = 0;
         int64_t next = -1;  // file position where the next read begins
         while (next < 0) {
             int type = kFrameKey;
             int64_t resume = 0;
-            const uint8_t* frame = SearchForwardResume(buffer.data() + offset, held - offset, &type, &resume);
+            const uint8_t* frame = SearchForwardResume(pBuffer + offset, held - offset, &type, &resume);
             if (frame == nullptr) {
                 next = position + offset + std::max<int64_t>(resume, 0);
                 break;
             }
-            int found = int(frame - buffer.data());
+            const int found = int(frame - pBuffer);
             if (type == kFrameFileHeader) {
                 // The recorder repeats the header (after a power cut, or when
                 // the picture size changes); skip over it.
+                if (onHeader) onHeader(position + found);
                 if (found + m_iHeaderLength >= held) {
                     next = position + found + m_iHeaderLength;
                 } else {
@@ -49,21 +52,38 @@ bool CMpegParser::ScanFirstKeyFrame(CFileController* pController) {
                 }
                 continue;
             }
-            int length = FrameLengthOf(frame);
-            if (length == kInvalidFrameLength) return false;
-            if (found + int64_t(length) <= held) {
-                m_pFileInfo->uFirstTime = TimeStampOf(frame);
-                m_pFileInfo->iFirstKeyFramePosition = position + found;
-                m_pFileInfo->bHasBackLinks = HasExtensionOf(frame);
-                m_bFirstKeyHasExtension = m_pFileInfo->bHasBackLinks;
-                return true;
+            // The search passes over start codes with no length, so the
+            // length is at least 1 and the walk moves on.
+            const int length = FrameLengthOf(frame);
+            if (found + int64_t(length) > held) {
+                next = position + found;  // runs past the bytes read: read it whole
+                break;
             }
-            next = position + found;  // runs past the bytes read: read it whole
+            if (!onKeyFrame(frame, position + found, length)) return ForwardWalkEnd::Stopped;
+            offset = found + length;
         }
-        if (atEnd || next <= position) return false;
+        if (atEnd || next <= position) return ForwardWalkEnd::EndOfFile;
         position = next;
     }
-    return false;
+    return ForwardWalkEnd::EndOfFile;
+}
+
+bool CMpegParser::ScanFirstKeyFrame(CFileController* pController) {
+    if (pController == nullptr || m_pFileInfo == nullptr) return false;
+    std::vector<uint8_t> buffer(kEndScanBlock);
+    bool found = false;
+    WalkKeyFramesForward(
+        pController, buffer.data(), kEndScanBlock, m_pFileInfo->iHeaderPosition + m_iHeaderLength,
+        [this] { return !StopRequested(); }, {},
+        [&](const uint8_t* frame, int64_t position, int) {
+            m_pFileInfo->uFirstTime = TimeStampOf(frame);
+            m_pFileInfo->iFirstKeyFramePosition = position;
+            m_pFileInfo->bHasBackLinks = HasExtensionOf(frame);
+            m_bFirstKeyHasExtension = m_pFileInfo->bHasBackLinks;
+            found = true;
+            return false;
+        });
+    return found;
 }
 
 bool CMpegParser::GetFinalFrameInfo(CFileController* pController, int iWantedType) {

@@ -152,58 +152,36 @@ bool CMpegParser::CreateMpegFileIndexTable() {
     if (!controller.Create(m_bHasFileName ? m_fileName.c_str() : nullptr, m_pFileInfo)) return false;
     std::unique_ptr<uint8_t[]> buffer(new (std::nothrow) uint8_t[kForwardBlock]);
     if (!buffer) return false;
-    const int64_t fileSize = m_pFileInfo->iFileSize;
     std::vector<IndexEntry>& table = m_pFileInfo->indexTable;
-    int64_t position = m_pFileInfo->iHeaderPosition;
-    while (position < fileSize) {
-        if (StopRequested()) {
-            table.clear();
-            m_pFileInfo->headerPositions.clear();
-            return false;
-        }
-        Pause(kForwardPause);
-        if (controller.Seek(position, 0) != position) break;
-        int held = 0;
-        if (!controller.Read(buffer.get(), kForwardBlock, &held)) break;
-        const bool atEnd = position + held >= fileSize;
-        int offset = 0;
-        int64_t next = -1;
-        while (next < 0) {
-            int type = kFrameKey;
-            int64_t resume = 0;
-            const uint8_t* frame = SearchForwardResume(buffer.get() + offset, held - offset, &type, &resume);
-            if (frame == nullptr) {
-                next = position + offset + std::max<int64_t>(resume, 0);
-                break;
+    bool stopped = false;
+    // A failed read ends the scan with the entries found so far.
+    WalkKeyFramesForward(
+        &controller, buffer.get(), kForwardBlock, m_pFileInfo->iHeaderPosition,
+        [&] {
+            if (StopRequested()) {
+                stopped = true;
+                return false;
             }
-            int found = int(frame - buffer.get());
-            if (type == kFrameFileHeader) {
-                // The opening header is listed once, after the scan.
-                if (position + found != m_pFileInfo->iHeaderPosition) {
-                    m_pFileInfo->headerPositions.push_back(uint32_t(position + found));
-                }
-                if (found + m_iHeaderLength >= held) {
-                    next = position + found + m_iHeaderLength;
-                } else {
-                    offset = found + m_iHeaderLength;
-                }
-                continue;
-            }
-            int length = FrameLengthOf(frame);
-            if (found + int64_t(length) > held) {
-                next = position + found;  // carried over to the next block
-                break;
-            }
+            Pause(kForwardPause);
+            return true;
+        },
+        [this](int64_t position) {
+            // The opening header is listed once, after the scan.
+            if (position != m_pFileInfo->iHeaderPosition) m_pFileInfo->headerPositions.push_back(uint32_t(position));
+        },
+        [&](const uint8_t* frame, int64_t position, int length) {
             uint32_t time = TimeStampOf(frame);
             if (IsUnsetTimeStamp(time)) {
                 time = table.empty() ? m_pFileInfo->uFirstTime
                                      : table.back().uTime + uint32_t(m_pFileInfo->iFrameDuration);
             }
-            table.push_back({time, uint32_t(position + found), uint32_t(length)});
-            offset = found + length;
-        }
-        if (atEnd || next <= position) break;
-        position = next;
+            table.push_back({time, uint32_t(position), uint32_t(length)});
+            return true;
+        });
+    if (stopped) {
+        table.clear();
+        m_pFileInfo->headerPositions.clear();
+        return false;
     }
     if (table.empty()) {
         m_pFileInfo->headerPositions.clear();

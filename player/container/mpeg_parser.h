@@ -12,6 +12,7 @@
 
 #include <atomic>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <mutex>
 #include <string>
@@ -134,6 +135,19 @@ protected:
     // Forward search with a precise resume offset: where scanning should go
     // on (may lie past the buffer end after jumping over a frame).
     const uint8_t* SearchForwardResume(const uint8_t* pBuffer, int iLength, int* pType, int64_t* pResume);
+
+    enum class ForwardWalkEnd { EndOfFile, Stopped, ReadFailed };
+    // Walks the key frames from iPosition to the end of the file in blocks of
+    // iBlockSize read into pBuffer. bGoOn is asked before every read. Header
+    // copies are skipped, their positions handed to onHeader (may be empty);
+    // each key frame is handed to onKeyFrame (header, file position, length)
+    // once it lies whole in a block, a frame cut by a block's end being read
+    // again at the start of the next. bGoOn or onKeyFrame returning false
+    // ends the walk as Stopped.
+    ForwardWalkEnd WalkKeyFramesForward(CFileController* pController, uint8_t* pBuffer, int iBlockSize,
+                                        int64_t iPosition, const std::function<bool()>& bGoOn,
+                                        const std::function<void(int64_t)>& onHeader,
+                                        const std::function<bool(const uint8_t*, int64_t, int)>& onKeyFrame);
 
     PlayerFileInfo* m_pFileInfo;
     const int m_iHeaderLength;

@@ -22,6 +22,22 @@ uint32_t CMpegPlayer::StampOrGuess(uint32_t uTime) {
     return uTime;
 }
 
+bool CMpegPlayer::FindUnitStart(const uint8_t* pBuffer, int iHeld, int* pPos) const {
+    const uint8_t* unit = pBuffer + *pPos;
+    const int left = iHeld - *pPos;
+    if (m_pMpegParser->IsFrameStartCode(unit) || ReadLe32(unit) == kFileHeaderStartCode) return true;
+    int type = kFrameAny;
+    int rest = 0;
+    const uint8_t* next = m_pMpegParser->SearchForward(unit, left, &type, &rest);
+    if (next == nullptr) {
+        if (rest < 0 || rest > left) rest = left;
+        *pPos = iHeld - rest;
+        return false;
+    }
+    *pPos = int(next - pBuffer);
+    return true;
+}
+
 FramePtr CMpegPlayer::MakeFrameRecord(const uint8_t* pFrame, int iLength, int iType, int64_t iPosition) {
     FramePtr frame(new (std::nothrow) FrameRecord);
     if (!frame) return nullptr;

@@ -233,6 +233,11 @@ private:
     void StartThreads();
 
     // Frame dispatch (frame_dispatch.cpp). iWaitLimit < 0: no limit, never drop.
+    // Leaves *pPos alone when a frame or file header starts there, else moves
+    // it to the next one in pBuffer[0, iHeld) and returns true; false when
+    // none starts before the end, *pPos then at the tail to keep, which may
+    // hold the start of one cut by the end of the bytes.
+    bool FindUnitStart(const uint8_t* pBuffer, int iHeld, int* pPos) const;
     FramePtr MakeFrameRecord(const uint8_t* pFrame, int iLength, int iType, int64_t iPosition);
     bool DealVideoFrame(FramePtr frame, int iWaitLimit);
     bool DealAudioFrame(FramePtr frame, int iWaitLimit);

@@ -74,19 +74,10 @@ void CMpegPlayer::ReadThreadBody() {
         bool abandoned = false;
         const int headerSize = m_pMpegParser->GetFrameHeaderSize();
         while (held - pos >= headerSize && !abandoned) {
+            const int at = pos;
+            if (!FindUnitStart(buffer.data(), held, &pos)) break;
+            if (pos != at) continue;
             const uint8_t* frame = buffer.data() + pos;
-            if (!m_pMpegParser->IsFrameStartCode(frame) && ReadLe32(frame) != kFileHeaderStartCode) {
-                int type = kFrameAny;
-                int rest = 0;
-                const uint8_t* next = m_pMpegParser->SearchForward(frame, held - pos, &type, &rest);
-                if (next == nullptr) {
-                    if (rest < 0 || rest > held - pos) rest = held - pos;
-                    pos = held - rest;
-                    break;
-                }
-                pos = int(next - buffer.data());
-                continue;
-            }
             const int type = m_pMpegParser->GetFrameType(frame);
             int size = kFileHeaderLength;
             if (type != kFrameFileHeader) {

@@ -80,20 +80,11 @@ void CMpegPlayer::CutStreamFrames(int iWaitLimit) {
     int pos = 0;
     int rounds = 0;
     while (total - pos >= headerSize) {
+        // Without a start the tail kept may hold a header cut by the write.
+        const int at = pos;
+        if (!FindUnitStart(buffer, total, &pos)) break;
+        if (pos != at) continue;
         const uint8_t* frame = buffer + pos;
-        if (!m_pMpegParser->IsFrameStartCode(frame) && ReadLe32(frame) != kFileHeaderStartCode) {
-            int type = kFrameAny;
-            int rest = 0;
-            const uint8_t* next = m_pMpegParser->SearchForward(frame, total - pos, &type, &rest);
-            if (next == nullptr) {
-                // Keep the tail that could hold the start of a header cut by the write.
-                if (rest < 0 || rest > total - pos) rest = total - pos;
-                pos = total - rest;
-                break;
-            }
-            pos = int(next - buffer);
-            continue;
-        }
         const int type = m_pMpegParser->GetFrameType(frame);
         int size = kFileHeaderLength;
         if (type != kFrameFileHeader) {

@@ -6,7 +6,6 @@
 //  - MPEG audio: CAudioDecoderOsprey versus libmad's minimal loop with the
 //    same 16-bit conversion.
 // Usage: bench_decoding [frames]   (default 150 video frames per case)
-#include <lame/lame.h>
 #include <mad.h>
 
 extern "C" {
@@ -27,12 +26,12 @@ extern "C" {
 #include "player/decoding/decoder_components.h"
 #include "player/decoding/deinterlace.h"
 #include "player/decoding/g726_decoder.h"
-#include "player/decoding/mpeg_audio_header.h"
 #include "player/decoding/pcm_dither.h"
 #include "player/decoding/video_decoder_marlin.h"
 #include "player/decoding/video_decoder_osprey.h"
 #include "player/decoding/video_decoder_yuv.h"
 #include "recording_generator.h"
+#include "tests/support/mp3_sample_stream.h"
 
 namespace {
 
@@ -202,41 +201,6 @@ void BenchG726() {
                 codes.size() / seconds / 1e6, codes.size() / seconds / 8000.0, sink & 1);
 }
 
-std::vector<std::vector<uint8_t>> EncodeMp3(int frames) {
-    lame_global_flags* lame = lame_init();
-    lame_set_in_samplerate(lame, 44100);
-    lame_set_num_channels(lame, 2);
-    lame_set_mode(lame, JOINT_STEREO);
-    lame_set_brate(lame, 128);
-    lame_set_bWriteVbrTag(lame, 0);
-    lame_init_params(lame);
-    std::vector<short> left(1152), right(1152);
-    std::vector<uint8_t> out(16384), stream;
-    for (int f = 0; f < frames + 4; ++f) {
-        for (int i = 0; i < 1152; ++i) {
-            const double t = (f * 1152 + i) / 44100.0;
-            left[i] = static_cast<short>(8000 * std::sin(2 * M_PI * 440 * t));
-            right[i] = static_cast<short>(6000 * std::sin(2 * M_PI * 1000 * t));
-        }
-        const int n = lame_encode_buffer(lame, left.data(), right.data(), 1152, out.data(), static_cast<int>(out.size()));
-        stream.insert(stream.end(), out.begin(), out.begin() + std::max(n, 0));
-    }
-    lame_close(lame);
-    std::vector<std::vector<uint8_t>> split;
-    size_t pos = 0;
-    qor::MpegAudioHeader h;
-    while (pos + 4 <= stream.size() && static_cast<int>(split.size()) < frames) {
-        if (!qor::ParseMpegAudioHeader(stream.data() + pos, stream.size() - pos, &h)) {
-            ++pos;
-            continue;
-        }
-        if (pos + h.iFrameSize > stream.size()) break;
-        split.emplace_back(stream.begin() + pos, stream.begin() + pos + h.iFrameSize);
-        pos += h.iFrameSize;
-    }
-    return split;
-}
-
 size_t g_lastSamples = 0;
 
 double MadLoopRate(const std::vector<std::vector<uint8_t>>& frames) {
@@ -286,7 +250,7 @@ double OspreyAudioRate(const std::vector<std::vector<uint8_t>>& frames) {
 }
 
 void BenchMpegAudio() {
-    const auto frames = EncodeMp3(2000);
+    const auto frames = qor::test::EncodeMp3(2, 2000);
     double ours = 0, mad = 0;
     for (int round = 0; round < 3; ++round) {
         mad = std::max(mad, MadLoopRate(frames));

@@ -30,11 +30,14 @@ public:
     virtual bool Initialize() = 0;
     virtual bool DecodeVideoVOP(DecodeFrame* pFrame) = 0;
     virtual bool IsHardwareDecoder() const { return false; }
-    virtual void ResetTimeQueue() = 0;
-    virtual bool SetVideoQuality(int iQuality) = 0;
-    virtual void SetBrightness(int iValue) = 0;
-    virtual void SetContrast(int iValue) = 0;
-    virtual void SetSaturation(int iValue) = 0;
+    // A component that hands out each picture in the call that takes its
+    // frame has no delay to count.
+    virtual void ResetTimeQueue() { ClearTimeQueue(0); }
+    // Components without these settings refuse or ignore them.
+    virtual bool SetVideoQuality(int /*iQuality*/) { return false; }
+    virtual void SetBrightness(int /*iValue*/) {}
+    virtual void SetContrast(int /*iValue*/) {}
+    virtual void SetSaturation(int /*iValue*/) {}
     // The hardware decoder card path. The software adapters keep the pictures
     // on the computer's screen and have no card, so they give fixed answers;
     // the library interface forwards the output and DSP calls here.
@@ -50,7 +53,7 @@ public:
     virtual bool WriteHardwareAudio(const uint8_t* /*pData*/, int /*iLength*/) { return false; }
     virtual bool IsSoftwareDecoder() const { return true; }
     virtual bool RefreshQualityAndPostFilter() { return true; }
-    virtual bool SetPostFilterLevel(int iLevel) = 0;
+    virtual bool SetPostFilterLevel(int /*iLevel*/) { return false; }
     // Picks the output mode for the current display area.
     virtual bool ChooseOutputMode() { return true; }
     // The display changed (mode or monitor); nothing to redo in software.

@@ -17,12 +17,6 @@ public:
 
     bool Initialize() override;
     bool DecodeVideoVOP(DecodeFrame* pFrame) override;
-    void ResetTimeQueue() override { ClearTimeQueue(0); }
-    bool SetVideoQuality(int) override { return false; }
-    void SetBrightness(int) override {}
-    void SetContrast(int) override {}
-    void SetSaturation(int) override {}
-    bool SetPostFilterLevel(int) override { return false; }
     bool ChooseOutputMode() override;
 
     int OutputMode() const { return m_iOutputMode; }

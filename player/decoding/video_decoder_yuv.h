@@ -15,11 +15,6 @@ public:
 
     bool Initialize() override;
     bool DecodeVideoVOP(DecodeFrame* pFrame) override;
-    void ResetTimeQueue() override { ClearTimeQueue(0); }
-    bool SetVideoQuality(int) override { return false; }
-    void SetBrightness(int) override {}
-    void SetContrast(int) override {}
-    void SetSaturation(int) override {}
     bool RefreshQualityAndPostFilter() override;
     bool SetPostFilterLevel(int iLevel) override;
 

@@ -59,13 +59,17 @@ void CMpegParser::AppendSentinelAndFinish() {
     m_pFileInfo->bIndexReady = true;
 }
 
-bool CMpegParser::CreateMpegFileIndexTableWithEx() {
+bool CMpegParser::StartIndexBuild(CFileController* pController) {
     if (m_pFileInfo == nullptr) return false;
     m_pFileInfo->bIndexReady = false;
     m_pFileInfo->indexTable.clear();
     m_pFileInfo->headerPositions.clear();
+    return pController->Create(m_bHasFileName ? m_fileName.c_str() : nullptr, m_pFileInfo);
+}
+
+bool CMpegParser::CreateMpegFileIndexTableWithEx() {
     CFileController controller;
-    if (!controller.Create(m_bHasFileName ? m_fileName.c_str() : nullptr, m_pFileInfo)) return false;
+    if (!StartIndexBuild(&controller)) return false;
     std::unique_ptr<uint8_t[]> buffer(new (std::nothrow) uint8_t[kBackLinkBlock]);
     if (!buffer) {
         DebugOutput("[QOR]CreateMpegFileIndexTableWithEx new pDataBuf error!\n");
@@ -144,12 +148,8 @@ bool CMpegParser::CreateMpegFileIndexTableWithEx() {
 }
 
 bool CMpegParser::CreateMpegFileIndexTable() {
-    if (m_pFileInfo == nullptr) return false;
-    m_pFileInfo->bIndexReady = false;
-    m_pFileInfo->indexTable.clear();
-    m_pFileInfo->headerPositions.clear();
     CFileController controller;
-    if (!controller.Create(m_bHasFileName ? m_fileName.c_str() : nullptr, m_pFileInfo)) return false;
+    if (!StartIndexBuild(&controller)) return false;
     std::unique_ptr<uint8_t[]> buffer(new (std::nothrow) uint8_t[kForwardBlock]);
     if (!buffer) return false;
     std::vector<IndexEntry>& table = m_pFileInfo->indexTable;

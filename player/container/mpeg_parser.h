@@ -130,6 +130,8 @@ protected:
     bool StopRequested() const { return m_bStop.load(std::memory_order_relaxed); }
     IndexRecordLimits RecordLimits() const;
     void AppendSentinelAndFinish();
+    // Empties the index and opens the file for one of the builders.
+    bool StartIndexBuild(CFileController* pController);
     // True when a file header of this family begins at iPosition.
     bool HeaderStartsAt(CFileController* pController, int64_t iPosition);
     // Forward search with a precise resume offset: where scanning should go

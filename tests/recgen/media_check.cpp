@@ -13,17 +13,27 @@ extern "C" {
 
 namespace recgen_test {
 
-struct VideoDecoder::Impl {
+namespace {
+
+// The libavcodec objects a decoder of either kind holds.
+struct CodecState {
     AVCodecContext* context = nullptr;
     AVFrame* frame = nullptr;
     AVPacket* packet = nullptr;
-    ~Impl()
+    CodecState() = default;
+    CodecState(const CodecState&) = delete;
+    CodecState& operator=(const CodecState&) = delete;
+    ~CodecState()
     {
         avcodec_free_context(&context);
         av_frame_free(&frame);
         av_packet_free(&packet);
     }
 };
+
+}  // namespace
+
+struct VideoDecoder::Impl : CodecState {};
 
 VideoDecoder::VideoDecoder(bool h264, const std::vector<uint8_t>& config) : m_impl(std::make_unique<Impl>())
 {
@@ -122,17 +132,7 @@ int16_t MulawToLinear(uint8_t code)
     return static_cast<int16_t>((inverted & 0x80) ? 132 - t : t - 132);
 }
 
-struct Mp3Decoder::Impl {
-    AVCodecContext* context = nullptr;
-    AVFrame* frame = nullptr;
-    AVPacket* packet = nullptr;
-    ~Impl()
-    {
-        avcodec_free_context(&context);
-        av_frame_free(&frame);
-        av_packet_free(&packet);
-    }
-};
+struct Mp3Decoder::Impl : CodecState {};
 
 Mp3Decoder::Mp3Decoder() : m_impl(std::make_unique<Impl>())
 {

@@ -35,6 +35,17 @@ namespace {
 // against the scripted player.
 constexpr vidorra::JobTiming kFastTiming{1, 2, 20, 200};
 
+// The window's front end over control, storing the job's reported end in
+// *reported when given.
+JobFrontEnd WindowFrontEnd(vidorra::JobControl* control, JobResult* reported = nullptr, bool converting = true) {
+    control->converting = converting;
+    JobFrontEnd frontEnd;
+    frontEnd.dialog = true;
+    frontEnd.control = control;
+    if (reported != nullptr) frontEnd.report = [reported](const JobResult& r) { *reported = r; };
+    return frontEnd;
+}
+
 class ConversionJobTest : public ::testing::Test {
 protected:
     void SetUp() override {
@@ -212,10 +223,7 @@ TEST_F(ConversionJobTest, OnlyTheWindowComplainsAboutAMissingFrameTotal) {
         EXPECT_EQ(capture.Count(line), 0);
     }
     vidorra::JobControl control;
-    control.converting = true;
-    JobFrontEnd dialog;
-    dialog.dialog = true;
-    dialog.control = &control;
+    JobFrontEnd dialog = WindowFrontEnd(&control);
     DebugCapture capture;
     ASSERT_EQ(Convert(script, dialog).outcome, JobOutcome::Succeeded);
     EXPECT_EQ(capture.Count(line), 1);
@@ -296,12 +304,8 @@ TEST_F(ConversionJobTest, EachFailureEndsTheJobWithItsLineAndMessage) {
         std::remove(output.c_str());
         fakeplayer::Load(script);
         vidorra::JobControl control;
-        control.converting = true;
-        JobFrontEnd dialog;
-        dialog.dialog = true;
-        dialog.control = &control;
         JobResult reported;
-        dialog.report = [&](const JobResult& r) { reported = r; };
+        JobFrontEnd dialog = WindowFrontEnd(&control, &reported);
         DebugCapture capture;
         ConversionJob job(fakeplayer::Interface(), ConversionSettings::ForQualityLevel(2), dialog, kFastTiming);
         const JobResult result = job.Run(source, output);
@@ -337,10 +341,7 @@ TEST_F(ConversionJobTest, WindowShowsTheBoxBeforeRefusingTheSampleRate) {
     fakeplayer::Script script = fakeplayer::RegularScript(5);
     script.wave.nSamplesPerSec = 22050;
     vidorra::JobControl control;
-    control.converting = true;
-    JobFrontEnd dialog;
-    dialog.dialog = true;
-    dialog.control = &control;
+    JobFrontEnd dialog = WindowFrontEnd(&control);
     int boxes = 0;
     dialog.audioFormatRefused = [&] { ++boxes; };
     EXPECT_EQ(Convert(script, dialog).failure, JobFailure::AudioSettings);
@@ -352,12 +353,8 @@ TEST_F(ConversionJobTest, WriteErrorFailsTheJobAndStopsFeeding) {
     // Every write to /dev/full fails as on a full disk.
     m_output = "/dev/full";
     vidorra::JobControl control;
-    control.converting = true;
-    JobFrontEnd dialog;
-    dialog.dialog = true;
-    dialog.control = &control;
     JobResult reported;
-    dialog.report = [&](const JobResult& r) { reported = r; };
+    JobFrontEnd dialog = WindowFrontEnd(&control, &reported);
     DebugCapture capture;
     const JobResult result = Convert(fakeplayer::RegularScript(25), dialog);
     EXPECT_EQ(result.outcome, JobOutcome::Failed);
@@ -395,12 +392,8 @@ TEST_F(ConversionJobTest, CancelledOrExitedWindowJobKeepsAReadableFile) {
     for (const bool exitInstead : {false, true}) {
         SCOPED_TRACE(exitInstead ? "exit" : "cancel current file");
         vidorra::JobControl control;
-        control.converting = true;
-        JobFrontEnd dialog;
-        dialog.dialog = true;
-        dialog.control = &control;
         JobResult reported;
-        dialog.report = [&](const JobResult& r) { reported = r; };
+        JobFrontEnd dialog = WindowFrontEnd(&control, &reported);
         // Stop once the first piece has been flushed.
         dialog.progress = [&](int32_t produced, int32_t) {
             if (produced > 0) (exitInstead ? control.exit : control.cancelCurrentFile) = true;
@@ -416,10 +409,8 @@ TEST_F(ConversionJobTest, CancelledOrExitedWindowJobKeepsAReadableFile) {
 }
 
 TEST_F(ConversionJobTest, CallbacksIgnorePicturesWhileTheWindowIsNotConverting) {
-    vidorra::JobControl control;  // converting stays clear
-    JobFrontEnd dialog;
-    dialog.dialog = true;
-    dialog.control = &control;
+    vidorra::JobControl control;
+    JobFrontEnd dialog = WindowFrontEnd(&control, nullptr, /*converting=*/false);
     int32_t produced = -1;
     dialog.progress = [&](int32_t frames, int32_t) { produced = std::max(produced, frames); };
     ASSERT_EQ(Convert(fakeplayer::RegularScript(10), dialog).outcome, JobOutcome::Succeeded);
@@ -428,10 +419,7 @@ TEST_F(ConversionJobTest, CallbacksIgnorePicturesWhileTheWindowIsNotConverting) 
 
 TEST_F(ConversionJobTest, PausedWindowJobWaitsBetweenPiecesUntilResumed) {
     vidorra::JobControl control;
-    control.converting = true;
-    JobFrontEnd dialog;
-    dialog.dialog = true;
-    dialog.control = &control;
+    JobFrontEnd dialog = WindowFrontEnd(&control);
     std::thread resume;
     int progressCalls = 0;
     dialog.progress = [&](int32_t, int32_t) {
